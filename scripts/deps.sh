@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tarnwick needs to build, run and test.
+# Idempotent: asks apt only for what is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  g++ cmake ninja-build pkg-config git
+  # libraries
+  qt6-base-dev nlohmann-json3-dev libpulse-dev libx11-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the throw-away desktop the integration tests run in
+  xvfb x11-utils dbus-daemon
+  # URL-scheme registration of the desktop entry
+  xdg-utils desktop-file-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "deps: installing ${missing[*]}" >&2
+SUDO=()
+[[ $(id -u) -eq 0 ]] || SUDO=(sudo)
+"${SUDO[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

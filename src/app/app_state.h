@@ -1,0 +1,71 @@
+#pragma once
+
+#include "app/app_types.h"
+#include "app/session_control.h"
+#include "common/main_loop.h"
+#include "common/observable.h"
+#include "platform/settings.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twk {
+
+/// The application's one observable state. Main thread only: other threads
+/// hop to the main loop before touching it. Verbosity and voice are read from
+/// the settings once, at construction, and written back on every change.
+class AppState : public ObservableObject {
+public:
+    static constexpr std::array<std::string_view, 8> voiceOptions{"marin", "alloy", "ash",   "ballad",
+                                                                  "coral", "sage",  "verse", "cedar"};
+    static constexpr size_t maxRecentActions = 6;
+
+    AppState(Settings& settings, MainLoop& loop);
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    /// The session the power switch drives; set once by the composition root.
+    void attachSession(SessionControl* session) { session_ = session; }
+
+    void setEnabled(bool on);
+    void setActivity(const std::string& text);
+    void setPlan(const std::vector<std::string>& texts);
+    void markStep(int index, StepState state, const std::string& detail);
+    void completeCurrentStep();
+
+    Published<bool> isEnabled{*this, false};
+    Published<SessionStatus> status{*this, SessionStatus::off()};
+    Published<bool> micGranted{*this, false};
+    Published<bool> accessibilityGranted{*this, false};
+    Published<bool> screenRecordingGranted{*this, false};
+    Published<std::string> lastUserUtterance{*this, ""};
+    Published<std::string> lastAssistantUtterance{*this, ""};
+    Published<int> agentStepCount{*this, 0};
+    Published<std::string> agentLastStep{*this, ""};
+    Published<std::string> agentNarrative{*this, ""};
+    Published<bool> agentThinking{*this, false};
+    Published<std::string> activity{*this, ""};
+    Published<std::vector<std::string>> recentActions{*this, {}};
+    Published<std::vector<TaskStep>> taskSteps{*this, {}};
+    Published<int> currentStepIndex{*this, 0};
+    Published<double> remainingSeconds{*this, 0};
+    Published<double> quotaSeconds{*this, 0};
+    Published<std::string> plan{*this, ""};
+    Published<double> resetAt{*this, 0};
+    Published<std::optional<bool>> linked{*this, std::nullopt};
+    Published<std::optional<std::string>> email{*this, std::nullopt};
+    Published<Verbosity> verbosity;
+    Published<std::string> voice;
+
+    std::optional<TimerHandle> sessionTickTimer;
+
+private:
+    Settings& settings_;
+    MainLoop& loop_;
+    SessionControl* session_ = nullptr;
+};
+
+} // namespace twk

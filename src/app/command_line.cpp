@@ -1,0 +1,63 @@
+#include "app/command_line.h"
+
+#include "app/relauncher.h"
+#include "common/url.h"
+
+namespace twk {
+
+Command parseCommandLine(const std::vector<std::string>& args)
+{
+    Command cmd;
+    const auto invalid = [](std::string error) {
+        Command c;
+        c.kind = Command::Kind::invalid;
+        c.error = std::move(error);
+        return c;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "-h" || arg == "--help") {
+            cmd.kind = Command::Kind::help;
+            return cmd;
+        }
+        if (arg == "--version") {
+            cmd.kind = Command::Kind::version;
+            return cmd;
+        }
+        if (arg == Relauncher::waitFlag) {
+            cmd.waitForInstance = true;
+        } else if (i == 0 && arg == "permissions") {
+            if (args.size() > 1) return invalid("'permissions' takes no arguments");
+            cmd.kind = Command::Kind::permissions;
+            return cmd;
+        } else if (arg.starts_with("-")) {
+            return invalid("unknown option '" + arg + "'");
+        } else if (arg.find(':') != std::string::npos) {
+            if (!parseUrl(arg)) return invalid("not a valid URL: '" + arg + "'");
+            cmd.urls.push_back(arg);
+        } else {
+            return invalid("unknown command '" + arg + "'");
+        }
+    }
+    return cmd;
+}
+
+std::string usageText()
+{
+    return "Usage: tarnwick [URL...]\n"
+           "       tarnwick permissions\n"
+           "       tarnwick --help | --version\n"
+           "\n"
+           "Tarnwick is a desktop voice agent: switch it on from its tray icon and speak.\n"
+           "\n"
+           "  tarnwick               start the desktop application (one per session)\n"
+           "  tarnwick URL...        open tarnwick:// URLs in the running application,\n"
+           "                         starting it if needed (tarnwick://refresh refreshes\n"
+           "                         the usage figures)\n"
+           "  tarnwick permissions   show whether the microphone, the accessibility bus\n"
+           "                         and screen capture are usable on this desktop\n"
+           "  --help                 show this text\n"
+           "  --version              show the version\n";
+}
+
+} // namespace twk

@@ -1,0 +1,84 @@
+#include "common/url.h"
+
+#include <cctype>
+
+namespace twk {
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool validScheme(std::string_view s)
+{
+    if (s.empty() || std::isalpha(static_cast<unsigned char>(s[0])) == 0) return false;
+    for (char c : s)
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '+' && c != '-' && c != '.') return false;
+    return true;
+}
+
+} // namespace
+
+std::string percentDecode(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            const int hi = hexValue(text[i + 1]);
+            const int lo = hexValue(text[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out.push_back(static_cast<char>(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::optional<Url> parseUrl(std::string_view text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f) return std::nullopt;
+
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos || !validScheme(text.substr(0, colon))) return std::nullopt;
+
+    Url url;
+    url.scheme = std::string(text.substr(0, colon));
+    std::string_view rest = text.substr(colon + 1);
+
+    if (const auto hash = rest.find('#'); hash != std::string_view::npos) {
+        url.fragment = std::string(rest.substr(hash + 1));
+        rest = rest.substr(0, hash);
+    }
+    if (const auto q = rest.find('?'); q != std::string_view::npos) {
+        url.query = std::string(rest.substr(q + 1));
+        rest = rest.substr(0, q);
+    }
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        const auto slash = rest.find('/');
+        std::string_view authority = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
+        if (const auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+        if (authority.starts_with('[')) {
+            const auto close = authority.find(']');
+            if (close == std::string_view::npos) return std::nullopt;
+            authority = authority.substr(1, close - 1);
+        } else if (const auto port = authority.rfind(':'); port != std::string_view::npos) {
+            authority = authority.substr(0, port);
+        }
+        url.host = percentDecode(authority);
+    }
+    url.path = percentDecode(rest);
+    return url;
+}
+
+} // namespace twk

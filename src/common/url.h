@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace twk {
+
+/// The parts of an absolute URL ("scheme:[//authority]path[?query][#fragment]"),
+/// with host and path percent-decoded the way the platform URL types report them.
+struct Url {
+    std::string scheme;
+    std::string host;
+    std::string path;
+    std::string query;
+    std::string fragment;
+};
+
+/// Parses an absolute URL; nullopt when the text has no valid scheme or
+/// holds spaces or control characters.
+std::optional<Url> parseUrl(std::string_view text);
+
+std::string percentDecode(std::string_view text);
+
+} // namespace twk

@@ -1,0 +1,130 @@
+// Composition root: parses the command line, builds the platform objects and
+// the core once, wires them and runs the desktop application.
+
+#include "app/app_delegate.h"
+#include "app/app_state.h"
+#include "app/command_line.h"
+#include "app/relauncher.h"
+#include "app/url_router.h"
+#include "common/cancellation_token.h"
+#include "common/log.h"
+#include "common/worker_pool.h"
+#include "platform/linux/linux_app_shell.h"
+#include "platform/linux/linux_permissions.h"
+#include "platform/linux/qt_main_loop.h"
+#include "platform/linux/qt_settings.h"
+#include "platform/linux/quit_signals.h"
+#include "platform/linux/single_instance.h"
+#include "platform/linux/x11_display.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "0.0.0"
+#endif
+
+namespace {
+
+using namespace twk;
+
+constexpr auto relaunchWait = std::chrono::seconds(10);
+constexpr auto handOverTimeout = std::chrono::seconds(5);
+
+int fail(const std::string& message, int code = 1)
+{
+    std::cerr << "tarnwick: " << message << "\n";
+    return code;
+}
+
+/// The long-lived objects of one desktop run, built once, in dependency order.
+struct DesktopApp {
+    QtMainLoop loop;
+    QtSettings settings;
+    LinuxPermissions permissions;
+    LinuxAppShell shell;
+    CancellationToken cancellation;
+    WorkerPool workers{4};
+    AppState state{settings, loop};
+    UrlRouter router{loop, [] { logLine("[twk] usage refresh requested"); }};
+    Relauncher relauncher{shell, loop};
+    AppDelegate delegate{state, permissions, router};
+    QuitSignals quitSignals;
+};
+
+int runDesktop(int argc, char** argv, const Command& cmd)
+{
+    if (const auto problem = x11DisplayProblem())
+        return fail(*problem + ". Tarnwick is a desktop application: start it inside an X11 desktop session.");
+
+    SingleInstance instance;
+    const auto role = instance.acquire(cmd.waitForInstance ? relaunchWait : std::chrono::milliseconds(0));
+    if (!role) return fail(role.error().description());
+
+    if (role.value() == SingleInstance::Role::secondary) {
+        QCoreApplication core(argc, argv);
+        if (const auto sent = instance.handOver(cmd.urls, handOverTimeout); !sent) return fail(sent.error().description());
+        if (cmd.urls.empty()) std::cout << "Tarnwick is already running.\n";
+        return 0;
+    }
+
+    // The desktop side (input synthesis, window lists, screen capture) is X11.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName("tarnwick");
+    QApplication::setApplicationVersion(TARNWICK_VERSION);
+    // A tray application: it has no main window and keeps running without one.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    DesktopApp app;
+    if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
+        !listening)
+        return fail(listening.error().description());
+
+    app.loop.post([&app, urls = cmd.urls] {
+        app.delegate.applicationDidFinishLaunching();
+        if (!urls.empty()) app.delegate.openUrls(urls);
+    });
+    return QApplication::exec();
+}
+
+int runPermissions(int argc, char** argv)
+{
+    QCoreApplication core(argc, argv);
+    LinuxPermissions permissions;
+    const auto show = [](const char* name, bool granted) {
+        std::cout << name << ": " << (granted ? "granted" : "missing") << "\n";
+    };
+    show("microphone", permissions.microphoneGranted());
+    show("accessibility", permissions.accessibilityGranted());
+    show("screen recording", permissions.screenRecordingGranted());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const Command cmd = parseCommandLine(args);
+    switch (cmd.kind) {
+    case Command::Kind::help:
+        std::cout << usageText();
+        return 0;
+    case Command::Kind::version:
+        std::cout << "tarnwick " << TARNWICK_VERSION << "\n";
+        return 0;
+    case Command::Kind::invalid:
+        std::cerr << "tarnwick: " << cmd.error << "\nTry 'tarnwick --help'.\n";
+        return 2;
+    case Command::Kind::permissions:
+        return runPermissions(argc, argv);
+    case Command::Kind::app:
+        break;
+    }
+    return runDesktop(argc, argv, cmd);
+}

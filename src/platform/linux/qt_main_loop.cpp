@@ -1,0 +1,91 @@
+#include "platform/linux/qt_main_loop.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace twk {
+namespace {
+
+class QtTimerState : public TimerState, public std::enable_shared_from_this<QtTimerState> {
+public:
+    explicit QtTimerState(QtMainLoop& loop) : loop_(loop) {}
+
+    QPointer<QTimer> timer; // touched on the main thread only
+
+protected:
+    void onInvalidate() override
+    {
+        // Deleted later, never inside its own timeout.
+        loop_.post([self = shared_from_this()] {
+            if (self->timer) self->timer->deleteLater();
+        });
+    }
+
+private:
+    QtMainLoop& loop_;
+};
+
+} // namespace
+
+QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
+
+QtMainLoop::~QtMainLoop() = default;
+
+void QtMainLoop::post(std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+}
+
+TimerHandle QtMainLoop::after(Duration delay, std::function<void()> fn)
+{
+    return schedule(delay, false, std::move(fn));
+}
+
+TimerHandle QtMainLoop::every(Duration interval, std::function<void()> fn)
+{
+    return schedule(interval, true, std::move(fn));
+}
+
+TimerHandle QtMainLoop::schedule(Duration delay, bool repeating, std::function<void()> fn)
+{
+    auto state = std::make_shared<QtTimerState>(*this);
+    auto create = [this, state, delay, repeating, fn = std::move(fn)]() mutable {
+        if (!state->isValid()) return;
+        auto* timer = new QTimer(context_.get());
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setSingleShot(!repeating);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::max(delay, Duration::zero()));
+        timer->setInterval(ms);
+        state->timer = timer;
+        // The timer (owned by the loop's context) keeps the state alive, so a
+        // dropped handle does not stop it; the state only points back weakly.
+        QObject::connect(timer, &QTimer::timeout, timer, [state, repeating, fn = std::move(fn)] {
+            if (!state->isValid()) return;
+            if (!repeating) state->invalidate(); // a fired one-shot is spent
+            fn();
+        });
+        timer->start();
+    };
+    if (isMainThread())
+        create();
+    else
+        post(std::move(create));
+    return TimerHandle(state);
+}
+
+TimePoint QtMainLoop::now() const
+{
+    return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
+}
+
+bool QtMainLoop::isMainThread() const
+{
+    return QThread::currentThread() == context_->thread();
+}
+
+} // namespace twk

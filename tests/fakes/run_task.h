@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/task.h"
+#include "fakes/virtual_main_loop.h"
+
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+namespace twk::test {
+
+/// Spawns `task` on the virtual loop and drives the loop (posted work only,
+/// no virtual time passes) until it ends; returns its value or rethrows.
+template <typename T>
+T runTask(VirtualMainLoop& loop, Task<T> task)
+{
+    struct Outcome {
+        bool done = false;
+        std::exception_ptr error;
+        std::optional<std::conditional_t<std::is_void_v<T>, int, T>> value;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    spawn(loop, [](Task<T> t, std::shared_ptr<Outcome> out) -> Task<void> {
+        try {
+            if constexpr (std::is_void_v<T>) {
+                co_await std::move(t);
+                out->value.emplace(0);
+            } else {
+                out->value.emplace(co_await std::move(t));
+            }
+        } catch (...) {
+            out->error = std::current_exception();
+        }
+        out->done = true;
+    }(std::move(task), outcome));
+    if (!loop.runUntil([&] { return outcome->done; })) throw std::runtime_error("task did not finish");
+    if (outcome->error) std::rethrow_exception(outcome->error);
+    if constexpr (!std::is_void_v<T>) return std::move(*outcome->value);
+}
+
+} // namespace twk::test

@@ -1,0 +1,97 @@
+// The real `tarnwick` executable on a real X server (tests/harness/desktop.sh).
+
+#include "integration/process_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace twk::test {
+namespace {
+
+constexpr const char* exe = TARNWICK_EXE;
+constexpr const char* launched = "[twk] MenuBarController constructed";
+
+TEST(Launch, ASecondLaunchHandsItsUrlsToTheRunningInstanceAndExits)
+{
+    ChildProcess first(exe, {});
+    ASSERT_TRUE(first.waitForOutput(launched)) << first.output();
+    EXPECT_NE(first.output().find("[twk] applicationDidFinishLaunching fired"), std::string::npos);
+
+    ChildProcess second(exe, {"tarnwick://refresh", "tarnwick://elsewhere"});
+    EXPECT_EQ(second.waitForExit(), 0) << second.output();
+    ASSERT_TRUE(first.waitForOutput("[twk] handle URL: tarnwick://elsewhere")) << first.output();
+    const std::string& log = first.output();
+    const auto refreshUrl = log.find("[twk] handle URL: tarnwick://refresh");
+    ASSERT_NE(refreshUrl, std::string::npos);
+    EXPECT_LT(refreshUrl, log.find("[twk] handle URL: tarnwick://elsewhere"));
+    EXPECT_TRUE(first.waitForOutput("[twk] usage refresh requested"));
+
+    ChildProcess third(exe, {});
+    EXPECT_EQ(third.waitForExit(), 0);
+    EXPECT_NE(third.output().find("Tarnwick is already running."), std::string::npos);
+
+    first.sendSignal(SIGTERM);
+    EXPECT_EQ(first.waitForExit(), 0);
+    EXPECT_NE(first.output().find("[twk] quitting on SIGTERM"), std::string::npos);
+
+    // The lock went with the first instance: the next launch is the primary.
+    ChildProcess next(exe, {"tarnwick://x/refresh"});
+    ASSERT_TRUE(next.waitForOutput("[twk] handle URL: tarnwick://x/refresh")) << next.output();
+    const std::string& nextLog = next.output();
+    EXPECT_LT(nextLog.find(launched), nextLog.find("[twk] handle URL"));
+}
+
+TEST(Launch, ARelaunchedInstanceWaitsForTheRunningOneToQuit)
+{
+    ChildProcess old(exe, {});
+    ASSERT_TRUE(old.waitForOutput(launched)) << old.output();
+    ChildProcess relaunched(exe, {"--wait-for-instance"});
+    EXPECT_FALSE(relaunched.waitForOutput(launched, std::chrono::milliseconds(500)));
+    old.sendSignal(SIGINT);
+    EXPECT_EQ(old.waitForExit(), 0);
+    EXPECT_TRUE(relaunched.waitForOutput(launched)) << relaunched.output();
+}
+
+TEST(Launch, WithoutADisplayItSaysSoAndFails)
+{
+    ChildProcess unset(exe, {}, {{"DISPLAY", std::nullopt}});
+    EXPECT_EQ(unset.waitForExit(), 1);
+    EXPECT_NE(unset.output().find("no X11 display: DISPLAY is not set"), std::string::npos) << unset.output();
+
+    ChildProcess unreachable(exe, {}, {{"DISPLAY", ":4097"}});
+    EXPECT_EQ(unreachable.waitForExit(), 1);
+    EXPECT_NE(unreachable.output().find("cannot connect to the X11 display \":4097\""), std::string::npos)
+        << unreachable.output();
+}
+
+TEST(Launch, CommandLineAnswersHelpVersionAndRefusesBadInput)
+{
+    ChildProcess help(exe, {"--help"});
+    EXPECT_EQ(help.waitForExit(), 0);
+    EXPECT_NE(help.output().find("Usage: tarnwick"), std::string::npos);
+
+    ChildProcess version(exe, {"--version"});
+    EXPECT_EQ(version.waitForExit(), 0);
+    EXPECT_EQ(version.output().rfind("tarnwick ", 0), 0u);
+
+    ChildProcess bad(exe, {"frobnicate"});
+    EXPECT_EQ(bad.waitForExit(), 2);
+    EXPECT_NE(bad.output().find("unknown command 'frobnicate'"), std::string::npos);
+}
+
+TEST(Launch, PermissionsReportWhatThisDesktopAllows)
+{
+    // Xvfb lets any client read pixels; no sound server answers on this socket.
+    ChildProcess here(exe, {"permissions"}, {{"PULSE_SERVER", "unix:/nonexistent/native"}});
+    EXPECT_EQ(here.waitForExit(), 0);
+    EXPECT_NE(here.output().find("screen recording: granted"), std::string::npos) << here.output();
+    EXPECT_NE(here.output().find("microphone: missing"), std::string::npos) << here.output();
+
+    ChildProcess noDisplay(exe, {"permissions"}, {{"DISPLAY", std::nullopt}});
+    EXPECT_EQ(noDisplay.waitForExit(), 0);
+    EXPECT_NE(noDisplay.output().find("screen recording: missing"), std::string::npos) << noDisplay.output();
+}
+
+} // namespace
+} // namespace twk::test
