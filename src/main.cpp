@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/relauncher.h"
+#include "app/service_config.h"
 #include "app/url_router.h"
 #include "common/cancellation_token.h"
 #include "common/log.h"
@@ -60,6 +61,8 @@ int runDesktop(int argc, char** argv, const Command& cmd)
 {
     if (const auto problem = x11DisplayProblem())
         return fail(*problem + ". Tarnwick is a desktop application: start it inside an X11 desktop session.");
+    const auto config = loadServiceConfig();
+    if (!config) return fail(config.error().description());
 
     SingleInstance instance;
     const auto role = instance.acquire(cmd.waitForInstance ? relaunchWait : std::chrono::milliseconds(0));

@@ -1,0 +1,67 @@
+#include "app/service_config.h"
+
+#include "common/url.h"
+
+#include <cstdlib>
+#include <initializer_list>
+
+#ifndef TARNWICK_BACKEND_URL
+#define TARNWICK_BACKEND_URL "http://127.0.0.1:8787"
+#endif
+#ifndef TARNWICK_REALTIME_URL
+#define TARNWICK_REALTIME_URL "ws://127.0.0.1:8787"
+#endif
+
+namespace twk {
+namespace {
+
+Expected<std::string> checkedOrigin(const std::string& variable, const std::string& value,
+                                    std::initializer_list<const char*> schemes)
+{
+    const auto fail = [&](const std::string& why) {
+        return Error("twk.config", 1, variable + " \"" + value + "\" " + why);
+    };
+    const auto url = parseUrl(value);
+    if (!url) return fail("is not a URL");
+    bool schemeOk = false;
+    std::string allowed;
+    for (const char* s : schemes) {
+        schemeOk = schemeOk || url->scheme == s;
+        allowed += allowed.empty() ? std::string(s) : std::string(" or ") + s;
+    }
+    if (!schemeOk) return fail("must start with " + allowed + "://");
+    if (value.find("://") == std::string::npos || url->host.empty()) return fail("has no host");
+    if ((!url->path.empty() && url->path != "/") || !url->query.empty() || !url->fragment.empty() ||
+        value.find('?') != std::string::npos || value.find('#') != std::string::npos)
+        return fail("must be an origin only (scheme, host and port)");
+    std::string origin = value;
+    if (origin.ends_with('/')) origin.pop_back();
+    return origin;
+}
+
+} // namespace
+
+Expected<ServiceConfig> loadServiceConfig(const EnvLookup& env)
+{
+    const auto pick = [&](const char* name, const char* builtIn) {
+        const auto v = env(name);
+        return v && !v->empty() ? *v : std::string(builtIn);
+    };
+    auto backend = checkedOrigin("TARNWICK_BACKEND_URL", pick("TARNWICK_BACKEND_URL", TARNWICK_BACKEND_URL),
+                                 {"http", "https"});
+    if (!backend) return backend.error();
+    auto realtime = checkedOrigin("TARNWICK_REALTIME_URL", pick("TARNWICK_REALTIME_URL", TARNWICK_REALTIME_URL),
+                                  {"ws", "wss"});
+    if (!realtime) return realtime.error();
+    return ServiceConfig{std::move(backend).value(), std::move(realtime).value()};
+}
+
+Expected<ServiceConfig> loadServiceConfig()
+{
+    return loadServiceConfig([](const std::string& name) -> std::optional<std::string> {
+        const char* v = std::getenv(name.c_str());
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    });
+}
+
+} // namespace twk
