@@ -9,9 +9,11 @@
 #include "app/url_router.h"
 #include "common/cancellation_token.h"
 #include "common/log.h"
+#include "backend/backend.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_app_shell.h"
 #include "platform/linux/linux_permissions.h"
+#include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
 #include "platform/linux/quit_signals.h"
@@ -44,14 +46,18 @@ int fail(const std::string& message, int code = 1)
 
 /// The long-lived objects of one desktop run, built once, in dependency order.
 struct DesktopApp {
+    explicit DesktopApp(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+
     QtMainLoop loop;
     QtSettings settings;
     LinuxPermissions permissions;
     LinuxAppShell shell;
     CancellationToken cancellation;
     WorkerPool workers{4};
-    AppState state{settings, loop};
-    UrlRouter router{loop, [] { logLine("[twk] usage refresh requested"); }};
+    QtHttpClient http;
+    Backend backend;
+    AppState state{settings, loop, &backend};
+    UrlRouter router{loop, [this] { state.refreshStatus(); }};
     Relauncher relauncher{shell, loop};
     AppDelegate delegate{state, permissions, router};
     QuitSignals quitSignals;
@@ -83,7 +89,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     // A tray application: it has no main window and keeps running without one.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    DesktopApp app;
+    DesktopApp app(config.value());
     if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
         !listening)
         return fail(listening.error().description());

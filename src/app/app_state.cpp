@@ -25,14 +25,20 @@ std::string trimmed(const std::string& text)
 
 } // namespace
 
-AppState::AppState(Settings& settings, MainLoop& loop)
+AppState::AppState(Settings& settings, MainLoop& loop, Backend* backend)
     : verbosity(*this, storedVerbosity(settings),
                 [&settings](const Verbosity& v) { settings.setString(verbosityKey, std::string(rawValue(v))); }),
       voice(*this, settings.string(voiceKey).value_or("marin"),
             [&settings](const std::string& v) { settings.setString(voiceKey, v); }),
       settings_(settings),
-      loop_(loop)
+      loop_(loop),
+      backend_(backend)
 {
+}
+
+AppState::~AppState()
+{
+    if (sessionTickTimer) sessionTickTimer->invalidate();
 }
 
 void AppState::setEnabled(bool on)
@@ -95,6 +101,45 @@ void AppState::completeCurrentStep()
     if (next < steps.size()) steps[next].state = StepState::doing;
     taskSteps.set(std::move(steps));
     currentStepIndex.set(index + 1);
+}
+
+
+namespace {
+
+// A free function, not a member: the fetch may finish after the state is gone.
+Task<void> refreshStatusTask(MainLoop& loop, Backend& backend, AppState* state, std::weak_ptr<bool> alive)
+{
+    Status status;
+    try {
+        status = co_await backend.fetchStatus();
+    } catch (...) {
+        co_return; // a failed refresh leaves every figure as it was
+    }
+    co_await onMain(loop);
+    if (alive.expired()) co_return;
+    state->plan.set(status.plan);
+    state->quotaSeconds.set(status.quotaSeconds);
+    state->remainingSeconds.set(status.remainingSeconds);
+    state->resetAt.set(status.resetAt);
+    state->linked.set(status.linked);
+    state->email.set(status.email);
+}
+
+} // namespace
+
+void AppState::refreshStatus()
+{
+    if (backend_ == nullptr) return;
+    spawn(loop_, refreshStatusTask(loop_, *backend_, this, alive_));
+}
+
+void AppState::startSessionTick()
+{
+    if (sessionTickTimer) sessionTickTimer->invalidate();
+    sessionTickTimer = loop_.every(seconds(1.0), [this, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.expired()) return;
+        remainingSeconds.set(std::max(remainingSeconds() - 1, 0.0));
+    });
 }
 
 } // namespace twk

@@ -2,11 +2,13 @@
 
 #include "app/app_types.h"
 #include "app/session_control.h"
+#include "backend/backend.h"
 #include "common/main_loop.h"
 #include "common/observable.h"
 #include "platform/settings.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,7 +25,9 @@ public:
                                                                   "coral", "sage",  "verse", "cedar"};
     static constexpr size_t maxRecentActions = 6;
 
-    AppState(Settings& settings, MainLoop& loop);
+    /// Without a backend, `refreshStatus` does nothing (tests of the state rules).
+    AppState(Settings& settings, MainLoop& loop, Backend* backend = nullptr);
+    ~AppState();
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 
@@ -35,6 +39,13 @@ public:
     void setPlan(const std::vector<std::string>& texts);
     void markStep(int index, StepState state, const std::string& detail);
     void completeCurrentStep();
+
+    /// Fetches the usage figures and publishes them on the main loop; a
+    /// failed fetch changes nothing.
+    void refreshStatus();
+    /// Counts `remainingSeconds` down once a second (display only, never
+    /// below 0); restarting replaces the running countdown.
+    void startSessionTick();
 
     Published<bool> isEnabled{*this, false};
     Published<SessionStatus> status{*this, SessionStatus::off()};
@@ -65,7 +76,10 @@ public:
 private:
     Settings& settings_;
     MainLoop& loop_;
+    Backend* backend_;
     SessionControl* session_ = nullptr;
+    // Work that may finish after this object is gone checks this first.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace twk

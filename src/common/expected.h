@@ -43,6 +43,6 @@ private:
 struct Unit {
     friend bool operator==(Unit, Unit) { return true; }
 };
-using Status = Expected<Unit>;
+using VoidResult = Expected<Unit>;
 
 } // namespace twk

@@ -8,6 +8,12 @@
 // `co_await sleepFor(loop, d)`. Exceptions thrown in a task come out of the
 // `co_await` that awaits it.
 //
+// Compiler note: g++ 12 may destroy twice a temporary that owns memory and
+// sits inside a `co_await` expression (a lambda capturing a string, an
+// argument built in place). Put such values in named locals first:
+//   auto awaiter = awaitCallback<R>([&req](auto done) { ... });
+//   R r = co_await awaiter;
+//
 // Lifetime rule: a suspended task is kept alive by whoever holds its
 // `Resumer` (a loop's queue, a timer, a worker queue, a callback). When the
 // last copy of a Resumer is dropped without being run -- a loop destroyed

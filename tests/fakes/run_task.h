@@ -12,6 +12,7 @@ namespace twk::test {
 
 /// Spawns `task` on the virtual loop and drives the loop (posted work only,
 /// no virtual time passes) until it ends; returns its value or rethrows.
+/// Work the task hands to other threads is waited for in real time.
 template <typename T>
 T runTask(VirtualMainLoop& loop, Task<T> task)
 {
@@ -21,7 +22,7 @@ T runTask(VirtualMainLoop& loop, Task<T> task)
         std::optional<std::conditional_t<std::is_void_v<T>, int, T>> value;
     };
     auto outcome = std::make_shared<Outcome>();
-    spawn(loop, [](Task<T> t, std::shared_ptr<Outcome> out) -> Task<void> {
+    spawn(loop, [](VirtualMainLoop& l, Task<T> t, std::shared_ptr<Outcome> out) -> Task<void> {
         try {
             if constexpr (std::is_void_v<T>) {
                 co_await std::move(t);
@@ -32,8 +33,9 @@ T runTask(VirtualMainLoop& loop, Task<T> task)
         } catch (...) {
             out->error = std::current_exception();
         }
+        co_await onMain(l); // the task may have ended on another thread
         out->done = true;
-    }(std::move(task), outcome));
+    }(loop, std::move(task), outcome));
     if (!loop.runUntil([&] { return outcome->done; })) throw std::runtime_error("task did not finish");
     if (outcome->error) std::rethrow_exception(outcome->error);
     if constexpr (!std::is_void_v<T>) return std::move(*outcome->value);

@@ -83,7 +83,7 @@ Expected<SingleInstance::Role> SingleInstance::acquire(std::chrono::milliseconds
     return Role::secondary;
 }
 
-Status SingleInstance::listen(std::function<void(std::vector<std::string>)> onUrls)
+VoidResult SingleInstance::listen(std::function<void(std::vector<std::string>)> onUrls)
 {
     onUrls_ = std::move(onUrls);
     server_ = new QLocalServer(this);
@@ -120,7 +120,7 @@ void SingleInstance::serve(QLocalSocket* socket)
     });
 }
 
-Status SingleInstance::handOver(const std::vector<std::string>& urls, std::chrono::milliseconds timeout) const
+VoidResult SingleInstance::handOver(const std::vector<std::string>& urls, std::chrono::milliseconds timeout) const
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     QLocalSocket socket;

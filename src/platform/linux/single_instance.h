@@ -33,11 +33,11 @@ public:
     Expected<Role> acquire(std::chrono::milliseconds wait);
 
     /// Primary only: accepts handovers; `onUrls` runs on the main thread.
-    Status listen(std::function<void(std::vector<std::string>)> onUrls);
+    VoidResult listen(std::function<void(std::vector<std::string>)> onUrls);
 
     /// Secondary: gives `urls` to the primary, retrying the connection until
     /// `timeout` while the primary is still starting.
-    Status handOver(const std::vector<std::string>& urls, std::chrono::milliseconds timeout) const;
+    VoidResult handOver(const std::vector<std::string>& urls, std::chrono::milliseconds timeout) const;
 
     const std::string& socketPath() const { return socketPath_; }
 

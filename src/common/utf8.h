@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace twk {
+
+bool isValidUtf8(std::string_view text);
+
+/// The text itself when it is valid UTF-8, else "" (how error bodies are shown).
+inline std::string utf8OrEmpty(std::string_view text)
+{
+    return isValidUtf8(text) ? std::string(text) : std::string();
+}
+
+/// Percent-encodes everything but the unreserved characters (A-Z a-z 0-9 - . _ ~).
+std::string percentEncode(std::string_view text);
+
+} // namespace twk

@@ -1,0 +1,249 @@
+#include "backend/any_decodable.h"
+#include "backend/backend.h"
+#include "fakes/fake_http_client.h"
+#include "fakes/memory_settings.h"
+#include "fakes/run_task.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <thread>
+
+namespace twk {
+namespace {
+
+using nlohmann::json;
+using test::FakeHttpClient;
+using test::runTask;
+
+const std::string mintBody =
+    R"({"clientSecret":"ek_1","expiresAt":1767225600,"model":"rt-1","plan":"free","remainingSeconds":840.5,"quotaSeconds":900,"extra":true})";
+const std::string statusBody =
+    R"({"plan":"free","quotaSeconds":900,"usedSeconds":60,"remainingSeconds":840,"resetAt":1767225600000,"linked":true,"email":"ada@example.org"})";
+const std::string roundBody =
+    R"({"sessionId":"s1","done":false,"text":"","toolUses":[{"id":"t1","name":"click","input":{"id":3}},{"id":"t2","name":"read_screen","input":{}}],"inputTokens":10,"outputTokens":2})";
+
+class BackendTest : public ::testing::Test {
+protected:
+    test::VirtualMainLoop loop;
+    test::MemorySettings settings;
+    FakeHttpClient http;
+    Backend backend{http, settings, "https://api.example.org"};
+
+    void SetUp() override { settings.setString("twk.userId", "u-1"); }
+
+    template <typename T>
+    Error errorOf(Task<T> task)
+    {
+        try {
+            runTask(loop, std::move(task));
+        } catch (const Error& e) {
+            return e;
+        }
+        ADD_FAILURE() << "no twk::Error raised";
+        return Error("", 0, "");
+    }
+    json body() { return json::parse(*http.last().body); }
+};
+
+TEST_F(BackendTest, UserIdIsCreatedOnceAsALowerCaseUuidEvenUnderConcurrentFirstUse)
+{
+    settings.setString("twk.userId", "");
+    std::vector<std::string> ids(8);
+    std::vector<std::thread> threads;
+    for (auto& id : ids) threads.emplace_back([&] { id = backend.userId(); });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), 1u);
+    EXPECT_TRUE(std::regex_match(ids[0], std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        << ids[0];
+    EXPECT_EQ(settings.string("twk.userId"), ids[0]);
+    settings.remove("twk.userId");
+    EXPECT_NE(backend.userId(), ids[0]); // a cleared store starts a new identity
+}
+
+TEST_F(BackendTest, MintPostsTheUserIdAndDecodesTheCredential)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, mintBody); };
+    const SessionMint mint = runTask(loop, backend.mintSession());
+    EXPECT_EQ(mint.clientSecret, "ek_1");
+    EXPECT_EQ(mint.expiresAt, 1767225600);
+    EXPECT_EQ(mint.model, "rt-1");
+    EXPECT_EQ(mint.remainingSeconds, 840.5);
+    EXPECT_EQ(mint.quotaSeconds, 900);
+    const HttpRequest r = http.last();
+    EXPECT_EQ(r.method, "POST");
+    EXPECT_EQ(r.url, "https://api.example.org/api/realtime/session");
+    EXPECT_EQ(r.headers, (decltype(r.headers){{"Content-Type", "application/json"}}));
+    EXPECT_EQ(r.timeout, std::chrono::seconds(60));
+    EXPECT_EQ(*r.body, R"({"userId":"u-1"})");
+}
+
+TEST_F(BackendTest, MintFailuresMapToTheirErrors)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(402, R"({"error":"quota used","remainingSeconds":0})"); };
+    try {
+        runTask(loop, backend.mintSession());
+        FAIL() << "no QuotaError";
+    } catch (const QuotaError& q) {
+        EXPECT_EQ(q.error, "quota used");
+        EXPECT_FALSE(q.plan.has_value());
+        EXPECT_EQ(q.remainingSeconds, 0.0);
+    }
+
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(402, "Payment Required"); };
+    EXPECT_EQ(errorOf(backend.mintSession()).domain(), "twk.decode"); // not a QuotaError
+
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(503, "upstream down"); };
+    EXPECT_EQ(errorOf(backend.mintSession()), Error("twk.backend", 503, "mint 503: upstream down"));
+
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(500, "\xff\xfe bad"); };
+    EXPECT_EQ(errorOf(backend.mintSession()), Error("twk.backend", 500, "mint 500: "));
+
+    http.respond = [](const HttpRequest&) { return Expected<HttpResponse>(HttpResponse{std::nullopt, "x"}); };
+    EXPECT_EQ(errorOf(backend.mintSession()), Error("twk.backend", -1, ""));
+
+    const Error offline("twk.network", 1, "Connection refused");
+    http.respond = [&](const HttpRequest&) { return Expected<HttpResponse>(offline); };
+    EXPECT_EQ(errorOf(backend.mintSession()), offline);
+
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, R"({"clientSecret":"x"})"); };
+    const Error missing = errorOf(backend.mintSession());
+    EXPECT_EQ(missing.domain(), "twk.decode");
+    EXPECT_NE(missing.description().find("expiresAt"), std::string::npos);
+}
+
+TEST_F(BackendTest, StatusIsAPlainGetAndAnyRefusalIsCodeMinusOne)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, statusBody); };
+    const Status s = runTask(loop, backend.fetchStatus());
+    EXPECT_EQ(s.plan, "free");
+    EXPECT_EQ(s.usedSeconds, 60);
+    EXPECT_EQ(s.resetAt, 1767225600000.0);
+    EXPECT_TRUE(s.linked);
+    EXPECT_EQ(s.email, "ada@example.org");
+    const HttpRequest r = http.last();
+    EXPECT_EQ(r.method, "GET");
+    EXPECT_EQ(r.url, "https://api.example.org/api/usage/status?userId=u-1");
+    EXPECT_TRUE(r.headers.empty());
+    EXPECT_FALSE(r.body.has_value());
+
+    settings.setString("twk.userId", "a b&c");
+    runTask(loop, backend.fetchStatus());
+    EXPECT_EQ(http.last().url, "https://api.example.org/api/usage/status?userId=a%20b%26c");
+
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(500, statusBody); };
+    EXPECT_EQ(errorOf(backend.fetchStatus()), Error("twk.backend", -1, ""));
+}
+
+TEST_F(BackendTest, StatusDecodingTreatsOnlyEmailAsOptional)
+{
+    auto decodeWith = [&](json::object_t changes, std::vector<std::string> drop) {
+        json j = json::parse(statusBody);
+        for (auto& [k, v] : changes) j[k] = v;
+        for (auto& k : drop) j.erase(k);
+        return Status::decode(j.dump());
+    };
+    EXPECT_FALSE(decodeWith({}, {"email"}).email.has_value());
+    EXPECT_FALSE(decodeWith({{"email", nullptr}}, {}).email.has_value());
+    EXPECT_THROW(decodeWith({}, {"linked"}), Error);
+    EXPECT_THROW(decodeWith({{"linked", 1}}, {}), Error);       // a number is not a boolean
+    EXPECT_THROW(decodeWith({{"plan", nullptr}}, {}), Error);    // null in a required key
+    EXPECT_THROW(decodeWith({{"email", 5}}, {}), Error);         // present but not a string
+    EXPECT_EQ(decodeWith({{"quotaSeconds", 900.25}}, {}).quotaSeconds, 900.25);
+    EXPECT_THROW(Status::decode("[]"), Error);
+}
+
+TEST_F(BackendTest, TrackUsageNeverRaisesAndSendsTokensOnlyWhenGiven)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(500, "no"); };
+    runTask(loop, backend.trackUsage(30.5));
+    EXPECT_EQ(http.last().url, "https://api.example.org/api/usage/track");
+    EXPECT_EQ(*http.last().body, R"({"userId":"u-1","seconds":30.5})");
+
+    http.respond = [](const HttpRequest&) { return Expected<HttpResponse>(Error("twk.network", 1, "down")); };
+    runTask(loop, backend.trackUsage(2, std::map<std::string, int64_t>{{"audio", 7}}));
+    EXPECT_EQ(body()["tokens"], json({{"audio", 7}}));
+
+    // A body that cannot be written still sends the report, without it.
+    runTask(loop, backend.trackUsage(1, std::map<std::string, int64_t>{{"\xff", 1}}));
+    EXPECT_FALSE(http.last().body.has_value());
+}
+
+TEST_F(BackendTest, AgentRequestsCarryTheirBodiesAndDecodeRounds)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, roundBody); };
+    const AgentRound round = runTask(loop, backend.agentStart("open mail", std::nullopt, 1512, 982));
+    EXPECT_EQ(http.last().url, "https://api.example.org/api/agent/start");
+    EXPECT_EQ(http.last().timeout, std::chrono::seconds(120));
+    EXPECT_EQ(*http.last().body, R"({"userId":"u-1","description":"open mail","displayWidth":1512,"displayHeight":982})");
+    ASSERT_EQ(round.toolUses.size(), 2u);
+    EXPECT_EQ(round.toolUses[0].inputJSON, R"({"id":3})");
+    EXPECT_EQ(round.toolUses[1].inputJSON, "{}");
+    EXPECT_EQ(round.inputTokens, 10);
+
+    runTask(loop, backend.agentStart("x", "iVBOR", 1, 2));
+    EXPECT_EQ(body()["screenshot"], "iVBOR");
+
+    runTask(loop, backend.agentContinue("s1", {{"t1", std::nullopt, std::nullopt, false},
+                                               {"t2", "done", AgentImage{"AAA", "image/png"}, true}}));
+    EXPECT_EQ(*http.last().body,
+              R"({"userId":"u-1","sessionId":"s1","toolResults":[{"tool_use_id":"t1","isError":false},)"
+              R"({"tool_use_id":"t2","text":"done","image":{"base64":"AAA","mediaType":"image/png"},"isError":true}]})");
+
+    runTask(loop, backend.agentVerify("s1", "Is it done?", std::nullopt));
+    EXPECT_EQ(http.last().url, "https://api.example.org/api/agent/continue");
+    EXPECT_EQ(*http.last().body,
+              R"({"userId":"u-1","sessionId":"s1","toolResults":[],"userMessage":{"text":"Is it done?"}})");
+    runTask(loop, backend.agentVerify("s1", "Is it done?", "PNG64"));
+    EXPECT_EQ(body()["userMessage"]["image"], json({{"base64", "PNG64"}, {"mediaType", "image/png"}}));
+}
+
+TEST_F(BackendTest, AgentRefusalsCarryTheStatusAndBody)
+{
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(402, "over budget"); };
+    EXPECT_EQ(errorOf(backend.agentContinue("s", {})), Error("twk.agent", 402, "agent over budget"));
+    http.respond = [](const HttpRequest&) { return Expected<HttpResponse>(HttpResponse{std::nullopt, "\xc3"}); };
+    EXPECT_EQ(errorOf(backend.agentStart("d", std::nullopt, 1, 1)), Error("twk.agent", -1, "agent "));
+    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, R"({"sessionId":"s"})"); };
+    EXPECT_EQ(errorOf(backend.agentStart("d", std::nullopt, 1, 1)).domain(), "twk.decode");
+    // Text that is not UTF-8 cannot be written: refused before anything is sent.
+    const size_t sent = http.requests().size();
+    EXPECT_EQ(errorOf(backend.agentStart("\xff", std::nullopt, 1, 1)).domain(), "twk.encode");
+    EXPECT_EQ(http.requests().size(), sent);
+}
+
+TEST(AgentToolUse, InputKeepsItsKindsAndIsRewrittenCompactly)
+{
+    const auto decode = [](const std::string& input) {
+        return AgentToolUse::decode(json::parse(R"({"id":"t","name":"n","input":)" + input + "}")).inputJSON;
+    };
+    EXPECT_EQ(decode(R"({ "count" : 2 })"), R"({"count":2})");
+    EXPECT_EQ(decode(R"({"x": 2.0, "y": 2.5, "big": 18446744073709551615})"), R"({"big":1.8446744073709552e+19,"x":2,"y":2.5})");
+    EXPECT_EQ(decode(R"({"a": [1, "s", null, true]})"), R"({"a":[1,"s",null,true]})");
+    EXPECT_EQ(decode("7"), "7"); // not an object: kept, not fatal
+    EXPECT_EQ(decode("null"), "null");
+    EXPECT_THROW(AgentToolUse::decode(json::parse(R"({"id":"t","name":"n"})")), Error);
+
+    const AnyDecodable any = AnyDecodable::decode(json::parse(R"({"k":[1,"s",null]})"));
+    ASSERT_TRUE(any.value["k"][0].is_number_integer());
+    EXPECT_TRUE(any.value["k"][1].is_string());
+    EXPECT_TRUE(any.value["k"][2].is_null());
+}
+
+TEST(AgentToolResult, OmitsAbsentTextAndImage)
+{
+    EXPECT_EQ(AgentToolResult({"t", std::nullopt, std::nullopt, true}).encode().dump(),
+              R"({"tool_use_id":"t","isError":true})");
+}
+
+TEST_F(BackendTest, LinksNameTheDashboardWithTheIdentifier)
+{
+    settings.setString("twk.userId", "0f8e-ab");
+    EXPECT_EQ(backend.signInLink(), "https://api.example.org/dashboard?uuid=0f8e-ab&source=mac");
+    EXPECT_EQ(backend.dashboardLink(), "https://api.example.org/dashboard?uuid=0f8e-ab");
+    EXPECT_TRUE(http.requests().empty());
+}
+
+} // namespace
+} // namespace twk
