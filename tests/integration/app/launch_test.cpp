@@ -1,5 +1,6 @@
 // The real `tarnwick` executable on a real X server (tests/harness/desktop.sh).
 
+#include "integration/loopback_http_server.h"
 #include "integration/process_helpers.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,11 @@ constexpr const char* launched = "[twk] MenuBarController constructed";
 
 TEST(Launch, ASecondLaunchHandsItsUrlsToTheRunningInstanceAndExits)
 {
-    ChildProcess first(exe, {});
+    LoopbackHttpServer backend([](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Response{200, R"({"plan":"free","quotaSeconds":900,"usedSeconds":0,)"
+                                                 R"("remainingSeconds":900,"resetAt":0,"linked":false})"};
+    });
+    ChildProcess first(exe, {}, {{"TARNWICK_BACKEND_URL", backend.origin()}});
     ASSERT_TRUE(first.waitForOutput(launched)) << first.output();
     EXPECT_NE(first.output().find("[twk] applicationDidFinishLaunching fired"), std::string::npos);
 
@@ -25,7 +30,12 @@ TEST(Launch, ASecondLaunchHandsItsUrlsToTheRunningInstanceAndExits)
     const auto refreshUrl = log.find("[twk] handle URL: tarnwick://refresh");
     ASSERT_NE(refreshUrl, std::string::npos);
     EXPECT_LT(refreshUrl, log.find("[twk] handle URL: tarnwick://elsewhere"));
-    EXPECT_TRUE(first.waitForOutput("[twk] usage refresh requested"));
+    // Only the refresh URL reaches the backend, as one status request.
+    ASSERT_TRUE(backend.waitForRequests(1));
+    const auto requests = backend.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_TRUE(requests[0].target.starts_with("/api/usage/status?userId=")) << requests[0].target;
 
     ChildProcess third(exe, {});
     EXPECT_EQ(third.waitForExit(), 0);
@@ -63,6 +73,15 @@ TEST(Launch, WithoutADisplayItSaysSoAndFails)
     EXPECT_EQ(unreachable.waitForExit(), 1);
     EXPECT_NE(unreachable.output().find("cannot connect to the X11 display \":4097\""), std::string::npos)
         << unreachable.output();
+}
+
+TEST(Launch, ABadServiceOriginIsRefusedAtStartUp)
+{
+    ChildProcess bad(exe, {}, {{"TARNWICK_BACKEND_URL", "ftp://example.org"}});
+    EXPECT_EQ(bad.waitForExit(), 1);
+    EXPECT_NE(bad.output().find("TARNWICK_BACKEND_URL \"ftp://example.org\" must start with http or https://"),
+              std::string::npos)
+        << bad.output();
 }
 
 TEST(Launch, CommandLineAnswersHelpVersionAndRefusesBadInput)

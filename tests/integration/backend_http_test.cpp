@@ -1,0 +1,144 @@
+// Backend over real HTTP on loopback: the bytes on the wire and the error
+// mappings, with the Qt Network client the application uses.
+
+#include "backend/backend.h"
+#include "fakes/memory_settings.h"
+#include "fakes/run_task.h"
+#include "integration/loopback_http_server.h"
+#include "platform/linux/qt_http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace twk {
+namespace {
+
+using nlohmann::json;
+using test::LoopbackHttpServer;
+using test::runTask;
+
+/// A loopback port nobody listens on.
+int closedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+class BackendHttpTest : public ::testing::Test {
+protected:
+    test::VirtualMainLoop loop;
+    test::MemorySettings settings;
+    QtHttpClient http;
+
+    void SetUp() override { settings.setString("twk.userId", "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c"); }
+};
+
+TEST_F(BackendHttpTest, MintAndStatusSendExactlyTheDocumentedRequests)
+{
+    LoopbackHttpServer server([](const LoopbackHttpServer::Request& r) {
+        if (r.target.starts_with("/api/realtime/session"))
+            return LoopbackHttpServer::Response{402, R"({"error":"quota used","plan":"free","remainingSeconds":0})"};
+        return LoopbackHttpServer::Response{200, R"({"plan":"free","quotaSeconds":900,"usedSeconds":900,)"
+                                                 R"("remainingSeconds":0,"resetAt":1767225600000,"linked":false,"email":null})"};
+    });
+    Backend backend(http, settings, server.origin());
+    try {
+        runTask(loop, backend.mintSession());
+        FAIL() << "no quota refusal";
+    } catch (const QuotaError& q) {
+        EXPECT_EQ(q.error, "quota used");
+        EXPECT_EQ(q.plan, "free");
+        EXPECT_EQ(q.remainingSeconds, 0.0);
+    }
+    const Status status = runTask(loop, backend.fetchStatus());
+    EXPECT_EQ(status.usedSeconds, 900);
+    EXPECT_FALSE(status.email.has_value());
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].method, "POST");
+    EXPECT_EQ(requests[0].target, "/api/realtime/session");
+    EXPECT_EQ(requests[0].headers.at("content-type"), "application/json");
+    EXPECT_EQ(json::parse(requests[0].body), json({{"userId", "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c"}}));
+    EXPECT_EQ(requests[0].headers.count("authorization") + requests[0].headers.count("cookie"), 0u);
+    EXPECT_EQ(requests[1].method, "GET");
+    EXPECT_EQ(requests[1].target, "/api/usage/status?userId=4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c");
+    EXPECT_EQ(requests[1].headers.count("content-type"), 0u);
+    EXPECT_TRUE(requests[1].body.empty());
+}
+
+TEST_F(BackendHttpTest, ErrorBodiesAreShownOnlyWhenTheyAreText)
+{
+    std::string next;
+    LoopbackHttpServer server([&next](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Response{503, next, "text/plain"};
+    });
+    Backend backend(http, settings, server.origin());
+    for (const auto& [body, description] : {std::pair<std::string, std::string>{"maintenance", "mint 503: maintenance"},
+                                            {std::string("\xff\xfe\x00z", 4), "mint 503: "}}) {
+        next = body;
+        try {
+            runTask(loop, backend.mintSession());
+            ADD_FAILURE() << "no error";
+        } catch (const Error& e) {
+            EXPECT_EQ(e, Error("twk.backend", 503, description));
+        }
+    }
+}
+
+TEST_F(BackendHttpTest, AgentRoundsTravelBothWays)
+{
+    LoopbackHttpServer server([](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Response{
+            200, R"({"sessionId":"s9","done":true,"text":"Done.","toolUses":[{"id":"u1","name":"press_key","input":{"keys":"cmd+s"}}],"inputTokens":5,"outputTokens":1})"};
+    });
+    Backend backend(http, settings, server.origin());
+    const AgentRound round = runTask(loop, backend.agentContinue("s9", {{"u0", "ok", std::nullopt, false}}));
+    EXPECT_TRUE(round.done);
+    ASSERT_EQ(round.toolUses.size(), 1u);
+    EXPECT_EQ(round.toolUses[0].inputJSON, R"({"keys":"cmd+s"})");
+    const auto request = server.requests().at(0);
+    EXPECT_EQ(request.target, "/api/agent/continue");
+    EXPECT_EQ(json::parse(request.body)["toolResults"], json::parse(R"([{"tool_use_id":"u0","text":"ok","isError":false}])"));
+}
+
+TEST_F(BackendHttpTest, TrackUsageToAnUnreachableBackendCompletesQuietly)
+{
+    Backend backend(http, settings, "http://127.0.0.1:" + std::to_string(closedPort()));
+    EXPECT_NO_THROW(runTask(loop, backend.trackUsage(12.5)));
+    try {
+        runTask(loop, backend.fetchStatus());
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.domain(), "twk.network"); // the transport failure itself
+    }
+}
+
+TEST_F(BackendHttpTest, TheClientGivesUpAfterTheRequestTimeout)
+{
+    LoopbackHttpServer server([](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Response{200, "{}", "application/json", std::chrono::milliseconds(5000)};
+    });
+    std::optional<Expected<HttpResponse>> outcome;
+    const auto start = std::chrono::steady_clock::now();
+    http.send({"GET", server.origin() + "/slow", {}, std::nullopt, std::chrono::milliseconds(300)},
+              [&](Expected<HttpResponse> r) { loop.post([&outcome, r] { outcome = r; }); });
+    ASSERT_TRUE(loop.runUntil([&] { return outcome.has_value(); }, std::chrono::seconds(4)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    ASSERT_FALSE(outcome->ok());
+    EXPECT_EQ(outcome->error().domain(), "twk.network");
+}
+
+} // namespace
+} // namespace twk
