@@ -26,6 +26,7 @@ QtHttpClient::QtHttpClient()
     thread_.setObjectName("com.tarnwick.http");
     context_ = new QObject;
     context_->moveToThread(&thread_);
+    queue_ = std::make_unique<QtThreadQueue>(context_);
     thread_.start();
 }
 
@@ -36,15 +37,14 @@ QtHttpClient::~QtHttpClient()
     QMetaObject::invokeMethod(context_, [ctx = context_] { delete ctx; }, Qt::BlockingQueuedConnection);
     thread_.quit();
     thread_.wait();
+    queue_.reset(); // after the thread: nothing can drain it any more
 }
 
 void QtHttpClient::send(HttpRequest request, std::function<void(Expected<HttpResponse>)> done)
 {
-    QMetaObject::invokeMethod(
-        context_, [this, request = std::move(request), done = std::move(done)]() mutable {
-            start(std::move(request), std::move(done));
-        },
-        Qt::QueuedConnection);
+    queue_->post([this, request = std::move(request), done = std::move(done)]() mutable {
+        start(std::move(request), std::move(done));
+    });
 }
 
 void QtHttpClient::start(HttpRequest request, std::function<void(Expected<HttpResponse>)> done)

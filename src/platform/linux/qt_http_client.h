@@ -2,7 +2,11 @@
 
 #include "platform/http.h"
 
+#include "platform/linux/qt_thread_queue.h"
+
 #include <QThread>
+
+#include <memory>
 
 class QNetworkAccessManager;
 
@@ -23,6 +27,7 @@ private:
 
     QThread thread_;
     QObject* context_ = nullptr;       // lives on thread_
+    std::unique_ptr<QtThreadQueue> queue_; // runs on thread_
     QNetworkAccessManager* manager_ = nullptr; // created on thread_
 };
 

@@ -1,5 +1,7 @@
 #include "platform/linux/qt_main_loop.h"
 
+#include "platform/linux/qt_thread_queue.h"
+
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -32,13 +34,16 @@ private:
 
 } // namespace
 
-QtMainLoop::QtMainLoop() : context_(std::make_unique<QObject>()) {}
+QtMainLoop::QtMainLoop()
+    : context_(std::make_unique<QObject>()), queue_(std::make_unique<QtThreadQueue>(context_.get()))
+{
+}
 
 QtMainLoop::~QtMainLoop() = default;
 
 void QtMainLoop::post(std::function<void()> fn)
 {
-    QMetaObject::invokeMethod(context_.get(), std::move(fn), Qt::QueuedConnection);
+    queue_->post(std::move(fn));
 }
 
 TimerHandle QtMainLoop::after(Duration delay, std::function<void()> fn)

@@ -25,6 +25,7 @@ private:
     TimerHandle schedule(Duration delay, bool repeating, std::function<void()> fn);
 
     std::unique_ptr<QObject> context_;
+    std::unique_ptr<class QtThreadQueue> queue_; // destroyed first: no wake-up can reach it later
 };
 
 } // namespace twk
