@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace twk {
+
+/// `text` with every byte that does not belong to a well-formed UTF-8
+/// sequence replaced by U+FFFD, so that it can go into JSON. Text from the
+/// system (account names, host names) carries no promise of an encoding.
+std::string withValidUtf8(std::string_view text);
+
+} // namespace twk

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/host.h"
+
+#include <string>
+
+namespace twk {
+
+/// The user from the account database (GECOS full name), the machine's
+/// pretty name from machine-info (else the host name), and the time zone
+/// the C library uses: TZ when set, else the zone /etc/localtime links to,
+/// else /etc/timezone.
+class LinuxHost : public Host {
+public:
+    /// `etcDir` is where machine-info, localtime and timezone are read.
+    explicit LinuxHost(std::string etcDir = "/etc");
+
+    std::string fullUserName() const override;
+    std::string shortUserName() const override;
+    std::optional<std::string> displayName() const override;
+    std::string timeZoneIdentifier() const override;
+    LocalTime localTime() const override;
+
+private:
+    std::string etcDir_;
+};
+
+} // namespace twk
