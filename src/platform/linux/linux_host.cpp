@@ -76,12 +76,13 @@ std::optional<std::string> zoneFromPath(const std::string& path)
 
 LinuxHost::LinuxHost(std::string etcDir) : etcDir_(std::move(etcDir)) {}
 
-std::string LinuxHost::fullUserName() const
+std::string fullNameFromGecos(const std::string& gecos)
 {
-    // GECOS holds "Full Name,Room,Work phone,Home phone,Other".
-    const std::string gecos = currentAccount().gecos;
+    // "Full Name,Room,Work phone,Home phone,Other"
     return trimmed(gecos.substr(0, gecos.find(',')));
 }
+
+std::string LinuxHost::fullUserName() const { return fullNameFromGecos(currentAccount().gecos); }
 
 std::string LinuxHost::shortUserName() const
 {

@@ -25,4 +25,8 @@ private:
     std::string etcDir_;
 };
 
+/// The full name in a passwd GECOS field ("Ada Lovelace,Room 1,,"): its
+/// first comma-separated part, trimmed.
+std::string fullNameFromGecos(const std::string& gecos);
+
 } // namespace twk
