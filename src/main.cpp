@@ -131,7 +131,9 @@ int runPermissions(int argc, char** argv)
 bool reportsFailure(const std::string& resultText)
 {
     const auto json = nlohmann::json::parse(resultText, nullptr, false);
-    return json.is_object() && json.value("ok", true) == false;
+    if (!json.is_object()) return false;
+    const auto ok = json.find("ok");
+    return ok != json.end() && *ok == false;
 }
 
 Task<void> runOneTool(ToolDispatcher& tools, std::string name, std::string args)

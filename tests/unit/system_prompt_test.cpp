@@ -135,6 +135,11 @@ TEST(SystemPrompt, SectionsInOrderAndEveryToolNamed)
         ASSERT_NE(found, std::string::npos) << "missing or out of order: " << heading;
         at = found + heading.size();
     }
+    for (const char* quoted : {"\"couldn't confirm the recipient \u2014 double-check\"",
+                               "message_in_app(\"Slack\",\"Maren\",\"running late\")", "via a localhost WS",
+                               "\"reliable Cmd+K flow with recipient verification\"", "\"Done, sent to X.\"",
+                               "\"Done \u2014 you're in #general\"", "\"opening\u2026\""})
+        EXPECT_NE(base.find(quoted), std::string::npos) << quoted;
     for (const auto& tool : toolCatalogue()) {
         const std::string name = tool["name"];
         EXPECT_TRUE(std::regex_search(base, std::regex("\\b" + name + "\\b"))) << name;

@@ -25,12 +25,11 @@ std::vector<std::string> required(const std::string& name)
 TEST(ToolCatalogue, TwentySevenFunctionsInTheirOrder)
 {
     const std::vector<std::string> order{
-        "open_app",      "quit_app",       "list_apps",       "play_pause_media",   "next_track",
-        "previous_track", "play_on_apple_music", "play_on_spotify", "set_volume", "set_wifi",
-        "set_dark_mode", "open_url",       "search_web",      "spotlight_search",   "send_imessage",
-        "message_in_app", "compose_email", "add_reminder",    "add_calendar_event", "run_shortcut",
-        "press_key",     "web_command",    "web_navigate",    "do_task",            "set_plan",
-        "complete_step", "stop"};
+        "open_app", "quit_app", "list_apps", "play_pause_media", "next_track", "previous_track",
+        "play_on_apple_music", "play_on_spotify", "set_volume", "set_wifi", "set_dark_mode", "open_url",
+        "search_web", "spotlight_search", "send_imessage", "message_in_app", "compose_email", "add_reminder",
+        "add_calendar_event", "run_shortcut", "press_key", "web_command", "web_navigate", "do_task",
+        "set_plan", "complete_step", "stop"};
     const json& schema = ToolDispatcher::schema();
     ASSERT_TRUE(schema.is_array());
     std::vector<std::string> names;
