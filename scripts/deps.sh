@@ -14,6 +14,8 @@ PACKAGES=(
   xvfb x11-utils dbus-daemon
   # URL-scheme registration of the desktop entry
   xdg-utils desktop-file-utils
+  # time-zone data: the local time the agent is told, and its tests
+  tzdata
 )
 
 missing=()

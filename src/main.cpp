@@ -12,6 +12,7 @@
 #include "backend/backend.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_app_shell.h"
+#include "platform/linux/linux_host.h"
 #include "platform/linux/linux_permissions.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
@@ -19,6 +20,8 @@
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
+#include "platform/workspace.h"
+#include "tools/tool_dispatcher.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -44,22 +47,40 @@ int fail(const std::string& message, int code = 1)
     return code;
 }
 
-/// The long-lived objects of one desktop run, built once, in dependency order.
-struct DesktopApp {
-    explicit DesktopApp(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+/// No running applications are known until the desktop's window list is
+/// wired in; list_apps answers with an empty list meanwhile.
+class NoRunningApplications : public Workspace {
+public:
+    std::vector<RunningApplication> runningApplications() override { return {}; }
+};
+
+/// The objects every run that acts needs: state, the backend, the cancel flag
+/// and the tools. Built once the Qt application object exists.
+struct Core {
+    explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
 
     QtMainLoop loop;
     QtSettings settings;
-    LinuxPermissions permissions;
-    LinuxAppShell shell;
     CancellationToken cancellation;
     WorkerPool workers{4};
     QtHttpClient http;
     Backend backend;
     AppState state{settings, loop, &backend};
-    UrlRouter router{loop, [this] { state.refreshStatus(); }};
-    Relauncher relauncher{shell, loop};
-    AppDelegate delegate{state, permissions, router};
+    LinuxHost host;
+    NoRunningApplications workspace;
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace}};
+};
+
+/// The long-lived objects of one desktop run, built once, in dependency order.
+struct DesktopApp {
+    explicit DesktopApp(const ServiceConfig& config) : core(config) {}
+
+    Core core;
+    LinuxPermissions permissions;
+    LinuxAppShell shell;
+    UrlRouter router{core.loop, [this] { core.state.refreshStatus(); }};
+    Relauncher relauncher{shell, core.loop};
+    AppDelegate delegate{core.state, permissions, router};
     QuitSignals quitSignals;
 };
 
@@ -94,7 +115,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
         !listening)
         return fail(listening.error().description());
 
-    app.loop.post([&app, urls = cmd.urls] {
+    app.core.loop.post([&app, urls = cmd.urls] {
         app.delegate.applicationDidFinishLaunching();
         if (!urls.empty()) app.delegate.openUrls(urls);
     });
@@ -112,6 +133,36 @@ int runPermissions(int argc, char** argv)
     show("accessibility", permissions.accessibilityGranted());
     show("screen recording", permissions.screenRecordingGranted());
     return 0;
+}
+
+/// True when a tool's answer is a JSON object saying "ok": false.
+bool reportsFailure(const std::string& resultText)
+{
+    const auto json = nlohmann::json::parse(resultText, nullptr, false);
+    if (!json.is_object()) return false;
+    const auto ok = json.find("ok");
+    return ok != json.end() && *ok == false;
+}
+
+Task<void> runOneTool(ToolDispatcher& tools, std::string name, std::string args)
+{
+    const ToolResult result = co_await tools.run(std::move(name), std::move(args));
+    std::cout << result.text << "\n";
+    if (result.kind == ToolResult::Kind::image) std::cout << result.base64PNG << "\n";
+    std::cout.flush();
+    QCoreApplication::exit(reportsFailure(result.text) ? 1 : 0);
+}
+
+/// Runs one tool through the dispatcher, as a tool call of the speech model
+/// would, and prints its result.
+int runTool(int argc, char** argv, const Command& cmd)
+{
+    const auto config = loadServiceConfig();
+    if (!config) return fail(config.error().description());
+    QCoreApplication qtApp(argc, argv);
+    Core core(config.value());
+    spawn(core.loop, runOneTool(core.tools, cmd.toolName, cmd.toolArgs));
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -132,6 +183,8 @@ int main(int argc, char** argv)
         return 2;
     case Command::Kind::permissions:
         return runPermissions(argc, argv);
+    case Command::Kind::tool:
+        return runTool(argc, argv, cmd);
     case Command::Kind::app:
         break;
     }

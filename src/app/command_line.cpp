@@ -14,6 +14,20 @@ Command parseCommandLine(const std::vector<std::string>& args)
         c.error = std::move(error);
         return c;
     };
+    if (!args.empty() && args[0] == "tool") {
+        // Everything after the name is the tool's, even when it looks like an
+        // option: the dispatcher judges its arguments.
+        if (args.size() > 1 && (args[1] == "-h" || args[1] == "--help")) {
+            cmd.kind = Command::Kind::help;
+            return cmd;
+        }
+        if (args.size() < 2) return invalid("'tool' needs a tool name");
+        if (args.size() > 3) return invalid("'tool' takes a name and one JSON argument text");
+        cmd.kind = Command::Kind::tool;
+        cmd.toolName = args[1];
+        if (args.size() == 3) cmd.toolArgs = args[2];
+        return cmd;
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -46,6 +60,7 @@ std::string usageText()
 {
     return "Usage: tarnwick [URL...]\n"
            "       tarnwick permissions\n"
+           "       tarnwick tool NAME [ARGS_JSON]\n"
            "       tarnwick --help | --version\n"
            "\n"
            "Tarnwick is a desktop voice agent: switch it on from its tray icon and speak.\n"
@@ -56,6 +71,11 @@ std::string usageText()
            "                         the usage figures)\n"
            "  tarnwick permissions   show whether the microphone, the accessibility bus\n"
            "                         and screen capture are usable on this desktop\n"
+           "  tarnwick tool NAME [ARGS_JSON]\n"
+           "                         run one of the agent's tools, as the speech model\n"
+           "                         would, and print its JSON result (for example\n"
+           "                         tarnwick tool list_apps); exits with 1 when the\n"
+           "                         result says \"ok\": false\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }

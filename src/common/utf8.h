@@ -13,6 +13,11 @@ inline std::string utf8OrEmpty(std::string_view text)
     return isValidUtf8(text) ? std::string(text) : std::string();
 }
 
+/// `text` with every byte that does not belong to a well-formed UTF-8
+/// sequence replaced by U+FFFD, so that it can go into JSON. Text from the
+/// system (account names, host names) carries no promise of an encoding.
+std::string withValidUtf8(std::string_view text);
+
 /// Percent-encodes everything but the unreserved characters (A-Z a-z 0-9 - . _ ~).
 std::string percentEncode(std::string_view text);
 

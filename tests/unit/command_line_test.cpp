@@ -36,5 +36,25 @@ TEST(CommandLine, BadInputIsRefusedWithAReason)
     EXPECT_EQ(parseCommandLine({"tarnwick://x", "permissions"}).kind, Kind::invalid);
 }
 
+TEST(CommandLine, ToolTakesANameAndOneArgumentTextVerbatim)
+{
+    const auto plan = parseCommandLine({"tool", "set_plan", R"({"steps":["a"]})"});
+    EXPECT_EQ(plan.kind, Kind::tool);
+    EXPECT_EQ(plan.toolName, "set_plan");
+    EXPECT_EQ(plan.toolArgs, R"({"steps":["a"]})");
+    EXPECT_EQ(parseCommandLine({"tool", "list_apps"}).toolArgs, "{}");
+
+    // The argument text belongs to the tool, even when it looks like an option or a URL.
+    EXPECT_EQ(parseCommandLine({"tool", "open_url", "--verbose"}).toolArgs, "--verbose");
+    EXPECT_EQ(parseCommandLine({"tool", "open_url", "tarnwick://x"}).kind, Kind::tool);
+    EXPECT_EQ(parseCommandLine({"tool", "stop", "-h"}).kind, Kind::tool);
+    EXPECT_EQ(parseCommandLine({"tool", "--help"}).kind, Kind::help);
+    EXPECT_NE(usageText().find("tarnwick tool NAME [ARGS_JSON]"), std::string::npos);
+
+    EXPECT_EQ(parseCommandLine({"tool"}).error, "'tool' needs a tool name");
+    EXPECT_EQ(parseCommandLine({"tool", "stop", "{}", "{}"}).kind, Kind::invalid);
+    EXPECT_EQ(parseCommandLine({"tarnwick://x", "tool"}).kind, Kind::invalid);
+}
+
 } // namespace
 } // namespace twk

@@ -1,0 +1,55 @@
+#include "tools/tool_dispatcher.h"
+
+#include "common/log.h"
+#include "tools/activity_labels.h"
+#include "tools/app_list_route.h"
+#include "tools/live_context.h"
+#include "tools/plan_routes.h"
+#include "tools/result_json.h"
+#include "tools/system_prompt.h"
+#include "tools/tool_catalogue.h"
+
+#include <exception>
+
+namespace twk {
+
+ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host)
+{
+    addAppListRoute(routes_, services.workspace);
+    addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
+}
+
+const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }
+
+std::string ToolDispatcher::systemPrompt(Verbosity verbosity) const
+{
+    return twk::systemPrompt(liveContext(), verbosity);
+}
+
+std::string ToolDispatcher::liveContext() const { return twk::liveContext(host_); }
+
+Task<ToolResult> ToolDispatcher::run(std::string name, std::string argsJson) const
+{
+    const ToolArgs args = parseToolArgs(argsJson);
+    const ToolHandler* handler = routes_.find(name);
+    if (handler == nullptr) co_return ToolResult::textResult(errJSON("unknown tool " + name));
+
+    // A route that throws still answers the model, with the reason.
+    std::string failure;
+    try {
+        co_return co_await (*handler)(args);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "tool failed";
+    }
+    logLine("[twk] tool " + name + " failed: " + failure);
+    co_return ToolResult::textResult(errJSON(failure));
+}
+
+std::string ToolDispatcher::activityLabel(const std::string& name, const std::string& argsJson)
+{
+    return twk::activityLabel(name, parseToolArgs(argsJson));
+}
+
+} // namespace twk

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/app_state.h"
+#include "app/app_types.h"
+#include "common/cancellation_token.h"
+#include "common/main_loop.h"
+#include "common/task.h"
+#include "platform/host.h"
+#include "platform/workspace.h"
+#include "tools/tool_result.h"
+#include "tools/tool_routes.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace twk {
+
+/// Turns the speech model's function calls into results: parses the
+/// arguments leniently, routes the name to the subsystem that owns it and
+/// answers with a JSON text. Never throws to its caller: every failure
+/// becomes {"ok":false,...}. Also supplies the tool catalogue and the
+/// session's instructions.
+class ToolDispatcher {
+public:
+    using Result = ToolResult;
+
+    /// What the routes act on; all outlive the dispatcher.
+    struct Services {
+        MainLoop& loop;
+        AppState& state;
+        CancellationToken& cancellation;
+        Host& host;
+        Workspace& workspace;
+    };
+
+    explicit ToolDispatcher(const Services& services);
+    ToolDispatcher(const ToolDispatcher&) = delete;
+    ToolDispatcher& operator=(const ToolDispatcher&) = delete;
+
+    /// The tools offered to the speech model.
+    static const nlohmann::json& schema();
+    /// The session's instructions, with a live context taken now.
+    std::string systemPrompt(Verbosity verbosity) const;
+    std::string liveContext() const;
+
+    /// Runs the tool `name` with the arguments text `argsJson`.
+    Task<Result> run(std::string name, std::string argsJson) const;
+    /// The status-line text while `name` runs.
+    static std::string activityLabel(const std::string& name, const std::string& argsJson);
+
+private:
+    Host& host_;
+    ToolRoutes routes_;
+};
+
+} // namespace twk

@@ -1,0 +1,134 @@
+#include "app/app_state.h"
+#include "common/cancellation_token.h"
+#include "common/log.h"
+#include "common/worker_pool.h"
+#include "fakes/fake_host.h"
+#include "fakes/fake_workspace.h"
+#include "fakes/memory_settings.h"
+#include "fakes/run_task.h"
+#include "fakes/virtual_main_loop.h"
+#include "tools/tool_dispatcher.h"
+
+#include <gtest/gtest.h>
+
+namespace twk {
+namespace {
+
+using test::FakeHost;
+using test::FakeWorkspace;
+using test::MemorySettings;
+using test::VirtualMainLoop;
+
+class ToolDispatcherTest : public ::testing::Test {
+protected:
+    std::string run(const std::string& name, const std::string& args = "{}")
+    {
+        const ToolResult result = test::runTask(loop, tools.run(name, args));
+        EXPECT_EQ(result.kind, ToolResult::Kind::text);
+        return result.text;
+    }
+
+    std::vector<StepState> stepStates() const
+    {
+        std::vector<StepState> states;
+        for (const auto& step : state.taskSteps()) states.push_back(step.state);
+        return states;
+    }
+
+    VirtualMainLoop loop;
+    MemorySettings settings;
+    AppState state{settings, loop};
+    CancellationToken cancellation;
+    FakeHost host;
+    FakeWorkspace workspace;
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace}};
+};
+
+TEST_F(ToolDispatcherTest, NamesWithoutARouteAreRefusedByName)
+{
+    EXPECT_EQ(run("frobnicate"), R"({"ok":false,"error":"unknown tool frobnicate"})");
+    EXPECT_EQ(run("Set_Plan", R"({"steps":["a"]})"), R"({"ok":false,"error":"unknown tool Set_Plan"})");
+    EXPECT_EQ(run(""), R"({"ok":false,"error":"unknown tool "})");
+    EXPECT_TRUE(state.taskSteps().empty());
+}
+
+TEST_F(ToolDispatcherTest, SetPlanReplacesTheChecklistAndCountsTheSteps)
+{
+    EXPECT_EQ(run("set_plan", R"({"steps":["Open Slack","Find Orlen's DM","Send the message"]})"),
+              R"({"ok":true,"message":"plan set: 3 steps"})");
+    ASSERT_EQ(state.taskSteps().size(), 3u);
+    EXPECT_EQ(state.taskSteps()[1], (TaskStep{1, "Find Orlen's DM", StepState::pending, ""}));
+    EXPECT_EQ(state.currentStepIndex(), 0);
+
+    EXPECT_EQ(run("complete_step"), R"({"ok":true,"message":"step done"})");
+    EXPECT_EQ(stepStates(), (std::vector{StepState::done, StepState::doing, StepState::pending}));
+    EXPECT_EQ(state.currentStepIndex(), 1);
+
+    // Steps that are not a list of strings make an empty plan, like no steps.
+    EXPECT_EQ(run("set_plan", R"({"steps":"Open Slack"})"), R"({"ok":true,"message":"plan set: 0 steps"})");
+    EXPECT_TRUE(state.taskSteps().empty());
+    run("set_plan", R"({"steps":["a"]})");
+    EXPECT_EQ(run("set_plan", "{\"steps\": [\"a\""), R"({"ok":true,"message":"plan set: 0 steps"})");
+    EXPECT_TRUE(state.taskSteps().empty());
+    EXPECT_EQ(run("complete_step", "[1]"), R"({"ok":true,"message":"step done"})");
+}
+
+TEST_F(ToolDispatcherTest, StopRaisesTheCancelFlagAndClearsThePlan)
+{
+    run("set_plan", R"({"steps":["a","b"]})");
+    run("complete_step");
+    std::vector<std::string> logged;
+    LogCapture capture([&logged](const std::string& line) { logged.push_back(line); });
+
+    EXPECT_EQ(run("stop"), R"({"ok":true,"message":"stopping"})");
+    EXPECT_TRUE(cancellation.cancelled());
+    EXPECT_TRUE(state.taskSteps().empty());
+    EXPECT_EQ(state.currentStepIndex(), 0);
+    EXPECT_EQ(logged, std::vector<std::string>{"[twk/cancel] cancelled"});
+}
+
+TEST_F(ToolDispatcherTest, PlanChangesHappenOnTheMainThreadWhereverTheCallStarts)
+{
+    WorkerPool pool(1);
+    bool changedOnMain = false;
+    bool changed = false;
+    auto watch = state.taskSteps.subscribe([&](const std::vector<TaskStep>&) {
+        changed = true;
+        changedOnMain = loop.isMainThread();
+    });
+    const auto fromWorker = [](WorkerPool& p, const ToolDispatcher& d) -> Task<ToolResult> {
+        co_await onWorker(p);
+        co_return co_await d.run("set_plan", R"({"steps":["a"]})");
+    };
+    EXPECT_EQ(test::runTask(loop, fromWorker(pool, tools)).text, R"({"ok":true,"message":"plan set: 1 steps"})");
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(changedOnMain);
+}
+
+TEST_F(ToolDispatcherTest, ListAppsShowsRegularApplications)
+{
+    workspace.apps = {{4, "org.gnome.Nautilus.desktop", "Files", true}, {5, "", "indicator", false}};
+    EXPECT_EQ(run("list_apps", "garbage"), R"({"apps":[{"name":"Files","bundleId":"org.gnome.Nautilus.desktop"}]})");
+}
+
+TEST_F(ToolDispatcherTest, ARouteThatFailsStillAnswersWithItsReason)
+{
+    workspace.failure = "window list unavailable";
+    std::vector<std::string> logged;
+    LogCapture capture([&logged](const std::string& line) { logged.push_back(line); });
+    EXPECT_EQ(run("list_apps"), R"({"ok":false,"error":"window list unavailable"})");
+    EXPECT_EQ(logged, std::vector<std::string>{"[twk] tool list_apps failed: window list unavailable"});
+}
+
+TEST_F(ToolDispatcherTest, InstructionsUseTheHostAtTheTimeOfAsking)
+{
+    const std::string before = tools.systemPrompt(Verbosity::silent);
+    EXPECT_TRUE(before.starts_with(tools.liveContext() + "\n\n"));
+    host.now.minute = 15;
+    const std::string after = tools.systemPrompt(Verbosity::silent);
+    EXPECT_NE(after.find("Current local time: 1:15 PM PDT (America/Los_Angeles)"), std::string::npos);
+    EXPECT_TRUE(after.ends_with("\nDo not speak. Take actions and stay quiet."));
+}
+
+} // namespace
+} // namespace twk
