@@ -30,12 +30,19 @@ CaptureConverter::CaptureConverter(const PcmFormat& source) : source_(source)
     // Dither would make the output differ from run to run; speech does not need it.
     soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
     io.flags |= SOXR_NO_DITHER;
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    // The variable-rate engine filters sample by sample, so every buffer
+    // yields its share of output at once; the fixed-rate one works in blocks
+    // and would hand out bursts after several buffers of nothing.
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_VR);
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+    const double ratio = source.sampleRate / wireSampleRate;
     soxr_error_t error = nullptr;
-    resampler_ = soxr_create(source.sampleRate, wireSampleRate, 1, &error, &io, &quality, &runtime);
-    if (resampler_ == nullptr || error != nullptr)
+    resampler_ = soxr_create(ratio, 1, 1, &error, &io, &quality, &runtime);
+    if (resampler_ != nullptr && error == nullptr) error = soxr_set_io_ratio(resampler_, ratio, 0);
+    if (resampler_ == nullptr || error != nullptr) {
+        soxr_delete(resampler_);
         throw std::invalid_argument(std::string("cannot create resampler: ") + soxr_strerror(error));
+    }
 }
 
 CaptureConverter::~CaptureConverter()
