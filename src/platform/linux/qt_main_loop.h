@@ -4,8 +4,6 @@
 
 #include <memory>
 
-class QObject;
-
 namespace twk {
 
 /// The main loop on Qt's event loop. Build it on the main thread once the
@@ -24,7 +22,8 @@ public:
 private:
     TimerHandle schedule(Duration delay, bool repeating, std::function<void()> fn);
 
-    std::unique_ptr<QObject> context_;
+    class Context;
+    std::unique_ptr<Context> context_;
 };
 
 } // namespace twk

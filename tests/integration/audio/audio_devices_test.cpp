@@ -90,9 +90,29 @@ TEST(AudioDevices, TheListShowsTheMicrophonesAndTheChosenOneIsCapturedFrom)
     EXPECT_LT(peakOf(afterSwitch), 0.05);
 }
 
+/// Points the client library at a server that is not there, for one scope.
+class NoSoundServer {
+public:
+    NoSoundServer()
+    {
+        if (const char* v = std::getenv("PULSE_SERVER")) saved_ = v;
+        setenv("PULSE_SERVER", "unix:/nonexistent/pulse-native", 1);
+    }
+    ~NoSoundServer()
+    {
+        if (saved_)
+            setenv("PULSE_SERVER", saved_->c_str(), 1);
+        else
+            unsetenv("PULSE_SERVER");
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
 TEST(AudioDevices, WithoutASoundServerCaptureFailsClearlyAndPlaybackDoesNotHang)
 {
-    setenv("PULSE_SERVER", "unix:/nonexistent/pulse-native", 1);
+    NoSoundServer noServer;
     QtMainLoop loop;
     MemorySettings settings;
     PulseAudioSystem system;
