@@ -104,8 +104,9 @@ public:
     /// Drops everything scheduled (dropped buffers never report) and releases
     /// the device. `start` opens it again.
     virtual void stop() = 0;
-    /// Called (on the output's thread) when the device under the output
+    /// `handler` runs on the output's thread when the device under the output
     /// changed or was lost; a lost output is restarted by the next `start`.
+    /// Set it before the first `start`.
     virtual void setOnConfigurationChange(std::function<void()> handler) = 0;
 };
 

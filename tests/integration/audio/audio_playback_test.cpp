@@ -119,5 +119,20 @@ TEST_F(Speaker, StopPlaybackSilencesTheOutputAndLaterChunksPlayAtOnce)
     EXPECT_LE(msBetween(*end, drained[1]), 100.0);
 }
 
+TEST_F(Speaker, MovingPlaybackToAnotherOutputIsLoggedAndTheSpeechStillDrains)
+{
+    Logs logs;
+    for (int i = 0; i < 5; ++i) audio->play(tone(200));
+    // The user picks another output in the desktop's sound settings.
+    const std::string inputs = runTool("/usr/bin/pactl", {"list", "short", "sink-inputs"});
+    const std::string index = inputs.substr(0, inputs.find_first_of(" \t"));
+    ASSERT_FALSE(index.empty()) << inputs;
+    runTool("/usr/bin/pactl", {"move-sink-input", index, "micfeed"});
+    waitForDrains(1);
+    EXPECT_EQ(drained.size(), 1u);
+    EXPECT_EQ(logs.containing("[twk] playback engine config changed (will restart on next play)").size(), 1u);
+    EXPECT_EQ(audio->pendingPlaybackBuffers(), 0);
+}
+
 } // namespace
 } // namespace twk::test
