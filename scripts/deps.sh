@@ -7,11 +7,13 @@ PACKAGES=(
   # toolchain
   g++ cmake ninja-build pkg-config git
   # libraries
-  qt6-base-dev nlohmann-json3-dev libpulse-dev libx11-dev
+  qt6-base-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in
   xvfb x11-utils dbus-daemon
+  # the sound server the audio tests run against, its tools, and speech to feed it
+  pulseaudio pulseaudio-utils espeak-ng sox
   # URL-scheme registration of the desktop entry
   xdg-utils desktop-file-utils
   # time-zone data: the local time the agent is told, and its tests

@@ -2,8 +2,20 @@
 # Runs one command inside a private, throw-away desktop:
 #   Xvfb on a display it picks itself, a private D-Bus session bus and fresh
 #   XDG folders. Everything started here is stopped when the command ends.
-# Usage: tests/harness/desktop.sh COMMAND [ARGS...]
+# With --audio it also runs a private PulseAudio server (PULSE_SERVER points
+# at it) with a virtual microphone and a speaker that can be recorded:
+#   sink "micfeed"  - play a file into it (paplay -d micfeed FILE) ...
+#   source "vmic"   - ... and it comes out of this mono microphone, paced
+#                     like a real one (the server's default input);
+#   sink "spk"      - the default output; record "spk.monitor" to hear it.
+# Usage: tests/harness/desktop.sh [--audio] COMMAND [ARGS...]
 set -euo pipefail
+
+AUDIO=0
+if [[ "${1:-}" == "--audio" ]]; then
+  AUDIO=1
+  shift
+fi
 
 RUN=$(mktemp -d /tmp/twk-desktop.XXXXXX)
 PIDS=()
@@ -51,6 +63,31 @@ export XDG_RUNTIME_DIR="$RUN/runtime" XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HO
        XDG_DATA_HOME="$RUN/data" HOME="$RUN/home"
 export QT_QPA_PLATFORM=xcb GDK_BACKEND=x11
 unset NO_AT_BRIDGE WAYLAND_DISPLAY
+
+if ((AUDIO)); then
+  # Only the modules below: no hardware detection, no suspend-on-idle.
+  cat >"$RUN/pulse.pa" <<EOF
+load-module module-native-protocol-unix auth-anonymous=1 socket=$RUN/runtime/pulse-native
+load-module module-null-sink sink_name=micfeed
+load-module module-null-sink sink_name=spk
+load-module module-remap-source source_name=vmic master=micfeed.monitor channels=1
+set-default-source vmic
+set-default-sink spk
+EOF
+  # --system=false and --disallow-exit keep a root-run server private and alive.
+  pulseaudio --daemonize=no --system=false --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+    -n -F "$RUN/pulse.pa" --log-target=file:"$RUN/pulse.log" &
+  PIDS+=($!)
+  export PULSE_SERVER="unix:$RUN/runtime/pulse-native"
+  wait_for 10 pactl info
+  # An idle null sink renders in 2 s blocks; a low-latency reader on each
+  # monitor keeps it rendering in small ones, so new streams start at once.
+  for monitor in micfeed.monitor spk.monitor; do
+    parec --device="$monitor" --latency-msec=10 --raw >/dev/null 2>"$RUN/parec-$monitor.log" &
+    PIDS+=($!)
+  done
+  sleep 2.2
+fi
 
 set +e
 "$@"
