@@ -51,7 +51,7 @@ void RealtimeClient::connect(const std::string& clientSecret, const std::string&
     socket->open(std::move(request), makeHandlers());
     // The socket keeps it until the handshake is done.
     sendMessage(realtime::sessionUpdate(config_));
-    emit(realtime::State{SessionStatus::listening()});
+    deliver(realtime::State{SessionStatus::listening()});
 }
 
 WebSocketHandlers RealtimeClient::makeHandlers()
@@ -123,7 +123,7 @@ void RealtimeClient::sendMessage(const json& message)
     if (socket) socket->sendText(realtime::serialize(message));
 }
 
-void RealtimeClient::emit(Event event)
+void RealtimeClient::deliver(Event event)
 {
     if (onEvent) onEvent(std::move(event));
 }
@@ -141,23 +141,23 @@ void RealtimeClient::handleMessage(std::string_view text)
         logLine(realtime::audioDoneLine(audioDeltaCount_, audioDeltaBytes_));
     } else if (type == "response.output_audio_transcript.done" || type == "response.audio_transcript.done") {
         const std::string* transcript = stringField(message, "transcript");
-        if (transcript && !transcript->empty()) emit(realtime::Transcript{Role::assistant, *transcript});
+        if (transcript && !transcript->empty()) deliver(realtime::Transcript{Role::assistant, *transcript});
     } else if (type == "conversation.item.input_audio_transcription.completed") {
         const std::string* transcript = stringField(message, "transcript");
-        if (transcript && !transcript->empty()) emit(realtime::Transcript{Role::user, *transcript});
+        if (transcript && !transcript->empty()) deliver(realtime::Transcript{Role::user, *transcript});
     } else if (type == "response.output_function_call_arguments.done" ||
                type == "response.function_call_arguments.done") {
         const std::string* name = stringField(message, "name");
         const std::string* callId = stringField(message, "call_id");
         const std::string* arguments = stringField(message, "arguments");
-        if (name && callId && arguments) emit(realtime::ToolCall{*callId, *name, *arguments});
+        if (name && callId && arguments) deliver(realtime::ToolCall{*callId, *name, *arguments});
     } else if (type == "response.created") {
         handleResponseCreated();
     } else if (type == "response.done") {
         handleResponseDone(message);
     } else if (type == "input_audio_buffer.speech_started") {
         logLine("[realtime] speech_started (from server VAD)");
-        emit(realtime::UserSpeechStarted{});
+        deliver(realtime::UserSpeechStarted{});
     } else if (type == "input_audio_buffer.speech_stopped") {
         logLine("[realtime] speech_stopped (from server VAD)");
     } else if (type == "error") {
@@ -173,7 +173,7 @@ void RealtimeClient::handleAudioDelta(const json& message)
     if (!bytes) return;
     ++audioDeltaCount_;
     audioDeltaBytes_ += static_cast<std::int64_t>(bytes->size());
-    emit(realtime::AudioDelta{std::move(*bytes)});
+    deliver(realtime::AudioDelta{std::move(*bytes)});
 }
 
 void RealtimeClient::handleResponseCreated()
@@ -185,7 +185,7 @@ void RealtimeClient::handleResponseCreated()
     audioDeltaCount_ = 0;
     audioDeltaBytes_ = 0;
     logLine("[realtime] response.created");
-    emit(realtime::ResponseStarted{});
+    deliver(realtime::ResponseStarted{});
 }
 
 void RealtimeClient::handleResponseDone(const json& message)
@@ -195,7 +195,7 @@ void RealtimeClient::handleResponseDone(const json& message)
         responseInFlight_ = false;
     }
     logLine(realtime::responseDoneLine(message, audioDeltaCount_, audioDeltaBytes_));
-    emit(realtime::ResponseDone{});
+    deliver(realtime::ResponseDone{});
     bool requestNow = false;
     {
         std::lock_guard lock(mutex_);
@@ -209,13 +209,13 @@ void RealtimeClient::handleError(const json& message)
 {
     const realtime::ServerError error = realtime::serverError(message);
     logLine("[realtime] server error: " + error.message + " [code=" + error.code + "]");
-    if (!realtime::isBenign(error)) emit(realtime::State{SessionStatus::error(error.message)});
+    if (!realtime::isBenign(error)) deliver(realtime::State{SessionStatus::error(error.message)});
 }
 
 void RealtimeClient::handleFailure(const std::string& description)
 {
     logLine("[realtime] recv error: " + description);
-    emit(realtime::State{SessionStatus::error("connection lost")});
+    deliver(realtime::State{SessionStatus::error("connection lost")});
     close();
 }
 

@@ -70,7 +70,7 @@ private:
     void handleError(const nlohmann::json& message);
     void handleFailure(const std::string& description);
     void sendMessage(const nlohmann::json& message);
-    void emit(Event event);
+    void deliver(Event event);
 
     WebSocketFactory& sockets_;
     const std::string origin_;
