@@ -37,6 +37,7 @@ public:
         EXPECT_TRUE(server_.listen(QHostAddress::LocalHost, 0));
         QObject::connect(&server_, &QWebSocketServer::newConnection, [this] {
             while (QWebSocket* p = server_.nextPendingConnection()) {
+                p->setParent(&server_); // handed over to the caller, who must delete it
                 peer = p;
                 ++connections;
                 requestUrl = p->requestUrl();
