@@ -14,9 +14,9 @@ std::vector<std::uint8_t> bytesOf(std::string_view s)
 
 TEST(Base64, MatchesTheStandardVectorsAndRoundTripsEveryLength)
 {
-    const std::pair<const char*, const char*> vectors[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-                                                           {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
-                                                           {"foobar", "Zm9vYmFy"}};
+    const std::pair<const char*, const char*> vectors[] = {
+        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors) {
         EXPECT_EQ(base64Encode(bytesOf(plain)), encoded);
         EXPECT_EQ(base64Decode(encoded), bytesOf(plain)) << encoded;
@@ -32,8 +32,8 @@ TEST(Base64, MatchesTheStandardVectorsAndRoundTripsEveryLength)
 
 TEST(Base64, RefusesAnythingButStrictStandardText)
 {
-    for (const char* bad : {"Zg", "Zg=", "Zm9", "Z===", "====", "Zg==Zg==", "Zm9v\n", " Zm9v", "Zm-_", "Zm=v", "Zm9v*A==",
-                            "Zg=A"})
+    for (const char* bad : {"Zg", "Zg=", "Zm9", "Z===", "====", "Zg==Zg==", "Zm9v\n", " Zm9v", "Zm-_", "Zm=v",
+                            "Zm9v*A==", "Zg=A"})
         EXPECT_FALSE(base64Decode(bad)) << bad;
 }
 

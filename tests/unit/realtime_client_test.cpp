@@ -150,7 +150,8 @@ TEST_F(RealtimeClientTest, BinaryFramesAreReadAsUtf8TextAndMalformedMessagesAreI
 {
     FakeWebSocket& socket = connected();
     socket.receiveBinary(R"({"type":"input_audio_buffer.speech_started"})");
-    socket.receiveBinary("{\"type\":\"conversation.item.input_audio_transcription.completed\",\"transcript\":\"\xff\"}");
+    socket.receiveBinary(
+        "{\"type\":\"conversation.item.input_audio_transcription.completed\",\"transcript\":\"\xff\"}");
     for (const char* junk : {"", "null", "[1,2]", "\"response.created\"", "{\"type\":7}", "{\"kind\":\"error\"}",
                              "{\"type\":\"response.created\"", "{\"type\":\"session.created\"}"})
         socket.receiveText(junk);
@@ -230,15 +231,19 @@ TEST_F(RealtimeClientTest, CancelIsSentOnlyWhileAResponseIsInFlight)
     EXPECT_EQ(socket.sentJson(), std::vector<json>{json({{"type", "response.cancel"}})});
 }
 
-TEST_F(RealtimeClientTest, AudioIsAppendedAsBase64UntilTheConnectionIsLost)
+TEST_F(RealtimeClientTest, AudioGoesUpAsBase64UntilTheConnectionIsLostAndFailuresAreLogged)
 {
     FakeWebSocket& socket = connected();
     const std::vector<std::uint8_t> chunk{0x01, 0x00, 0xff, 0x7f};
     client->send(chunk);
-    EXPECT_EQ(socket.sentJson(), std::vector<json>{json({{"type", "input_audio_buffer.append"}, {"audio", "AQD/fw=="}})});
+    EXPECT_EQ(socket.sentJson(),
+              std::vector<json>{json({{"type", "input_audio_buffer.append"}, {"audio", "AQD/fw=="}})});
 
+    socket.handlers.onSendError("Broken pipe");
+    EXPECT_TRUE(events.empty());
     socket.drop("Connection reset by peer");
-    EXPECT_EQ(lines, std::vector<std::string>{"[realtime] recv error: Connection reset by peer"});
+    EXPECT_EQ(lines, (std::vector<std::string>{"[realtime] send error: Broken pipe",
+                                               "[realtime] recv error: Connection reset by peer"}));
     EXPECT_EQ(events, std::vector<Event>{State{SessionStatus::error("connection lost")}});
     EXPECT_EQ(socket.closeCodes, std::vector<int>{1001});
 

@@ -61,10 +61,11 @@ void QtWebSocket::Connection::start(const WebSocketRequest& request, QObject* pa
     });
     QObject::connect(s, &QWebSocket::binaryMessageReceived, s, [self](const QByteArray& message) {
         if (!self->delivering() || !self->handlers.onBinary) return;
-        self->handlers.onBinary(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(message.constData()),
-                                                              static_cast<size_t>(message.size())));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(message.constData());
+        self->handlers.onBinary(std::span<const std::uint8_t>(bytes, static_cast<size_t>(message.size())));
     });
-    QObject::connect(s, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), s, [self, s](QAbstractSocket::SocketError) {
+    const auto errorSignal = qOverload<QAbstractSocket::SocketError>(&QWebSocket::error);
+    QObject::connect(s, errorSignal, s, [self, s](QAbstractSocket::SocketError) {
         self->fail(s->errorString().toStdString());
     });
     QObject::connect(s, &QWebSocket::disconnected, s, [self, s] {
@@ -189,7 +190,9 @@ void QtWebSocket::close(int code, std::string reason)
         if (connection_->closeRequested) return;
         connection_->closeRequested = true;
     }
-    thread_->post([conn = connection_, code, reason = QString::fromStdString(reason)] { conn->shutDown(code, reason); });
+    thread_->post([conn = connection_, code, reason = QString::fromStdString(reason)] {
+        conn->shutDown(code, reason);
+    });
 }
 
 QtWebSocketFactory::QtWebSocketFactory() : thread_(std::make_shared<QtNetworkThread>()) {}
