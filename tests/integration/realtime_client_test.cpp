@@ -306,10 +306,10 @@ TEST(QtWebSocket, AHandshakeThatIsNeverAnsweredTimesOutAndReportsWhatWasNotSent)
         std::lock_guard lock(mutex);
         sendErrors.push_back(d);
     };
+    const auto started = std::chrono::steady_clock::now();
     socket->open({"ws://127.0.0.1:" + std::to_string(silent.serverPort()) + "/x", {}, std::chrono::milliseconds(200)},
                  handlers);
     socket->sendText("{\"type\":\"session.update\"}");
-    const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(spinUntil([&] {
         std::lock_guard lock(mutex);
         return !failures.empty() && !sendErrors.empty();

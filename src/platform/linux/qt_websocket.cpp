@@ -77,6 +77,7 @@ void QtWebSocket::Connection::start(const WebSocketRequest& request, QObject* pa
 
     openTimer = new QTimer(s);
     openTimer->setSingleShot(true);
+    openTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5% early
     QObject::connect(openTimer, &QTimer::timeout, s, [self, s] {
         self->fail("The request timed out.");
         s->abort();
