@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   g++ cmake ninja-build pkg-config git
   # libraries
-  qt6-base-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
+  qt6-base-dev qt6-websockets-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in

@@ -1,5 +1,6 @@
 #include "backend/backend.h"
 
+#include "common/url.h"
 #include "common/utf8.h"
 #include "common/uuid.h"
 

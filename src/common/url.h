@@ -22,4 +22,8 @@ std::optional<Url> parseUrl(std::string_view text);
 
 std::string percentDecode(std::string_view text);
 
+/// Percent-encodes every byte except the unreserved characters
+/// (letters, digits, "-", ".", "_", "~"), for a query value or path segment.
+std::string percentEncode(std::string_view text);
+
 } // namespace twk

@@ -61,23 +61,4 @@ std::string withValidUtf8(std::string_view text)
     return out;
 }
 
-std::string percentEncode(std::string_view text)
-{
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                                c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            out.push_back(ch);
-        } else {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 0xF]);
-        }
-    }
-    return out;
-}
-
 } // namespace twk

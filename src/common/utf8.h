@@ -18,7 +18,4 @@ inline std::string utf8OrEmpty(std::string_view text)
 /// system (account names, host names) carries no promise of an encoding.
 std::string withValidUtf8(std::string_view text);
 
-/// Percent-encodes everything but the unreserved characters (A-Z a-z 0-9 - . _ ~).
-std::string percentEncode(std::string_view text);
-
 } // namespace twk

@@ -1,4 +1,5 @@
 #include "common/task.h"
+#include "integration/qt_spin.h"
 #include "platform/linux/qt_main_loop.h"
 
 #include <QCoreApplication>
@@ -10,15 +11,7 @@
 namespace twk {
 namespace {
 
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5))
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using test::spinUntil;
 
 TEST(QtMainLoop, PostedWorkFromOtherThreadsRunsOnTheMainThreadInOrder)
 {

@@ -41,5 +41,14 @@ TEST(Url, PercentDecodingLeavesBrokenEscapesAlone)
     EXPECT_EQ(percentDecode("%"), "%");
 }
 
+TEST(Url, PercentEncodingKeepsOnlyUnreservedCharactersAndRoundTrips)
+{
+    EXPECT_EQ(percentEncode("gpt-realtime_2.0~x"), "gpt-realtime_2.0~x");
+    EXPECT_EQ(percentEncode("a b&c=d/e?#%+"), "a%20b%26c%3Dd%2Fe%3F%23%25%2B");
+    const std::string bytes("\xc3\xa9\x00\xff", 4);
+    EXPECT_EQ(percentEncode(bytes), "%C3%A9%00%FF");
+    EXPECT_EQ(percentDecode(percentEncode(bytes)), bytes);
+}
+
 } // namespace
 } // namespace twk
