@@ -13,7 +13,7 @@ using TimePoint = std::chrono::time_point<std::chrono::steady_clock, Duration>;
 /// Seconds as a `Duration` (timers are given in seconds throughout the app).
 constexpr Duration seconds(double s)
 {
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(s));
+    return std::chrono::round<Duration>(std::chrono::duration<double>(s)); // 0.99 s + 0.01 s is 1 s
 }
 
 /// Shared state of one scheduled timer: whoever holds a handle can stop it.
