@@ -28,6 +28,35 @@ Command parseCommandLine(const std::vector<std::string>& args)
         if (args.size() == 3) cmd.toolArgs = args[2];
         return cmd;
     }
+    if (!args.empty() && args[0] == "session") {
+        cmd.kind = Command::Kind::session;
+        for (size_t i = 1; i < args.size(); ++i) {
+            const std::string& option = args[i];
+            if (option == "-h" || option == "--help") {
+                cmd.kind = Command::Kind::help;
+                return cmd;
+            }
+            if (option != "--mic-file" && option != "--speaker-file" && option != "--seconds")
+                return invalid("unknown session option '" + option + "'");
+            if (i + 1 >= args.size() || args[i + 1].empty()) return invalid("'" + option + "' needs a value");
+            const std::string& value = args[++i];
+            if (option == "--mic-file") {
+                cmd.micFile = value;
+            } else if (option == "--speaker-file") {
+                cmd.speakerFile = value;
+            } else {
+                size_t used = 0;
+                try {
+                    cmd.seconds = std::stod(value, &used);
+                } catch (const std::exception&) {
+                    used = 0;
+                }
+                if (used != value.size() || !(cmd.seconds > 0) || cmd.seconds > 1e7)
+                    return invalid("'--seconds' needs a positive number of seconds, not '" + value + "'");
+            }
+        }
+        return cmd;
+    }
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "-h" || arg == "--help") {
@@ -61,6 +90,7 @@ std::string usageText()
     return "Usage: tarnwick [URL...]\n"
            "       tarnwick permissions\n"
            "       tarnwick tool NAME [ARGS_JSON]\n"
+           "       tarnwick session [--mic-file IN.wav] [--speaker-file OUT.wav] [--seconds N]\n"
            "       tarnwick --help | --version\n"
            "\n"
            "Tarnwick is a desktop voice agent: switch it on from its tray icon and speak.\n"
@@ -76,6 +106,11 @@ std::string usageText()
            "                         would, and print its JSON result (for example\n"
            "                         tarnwick tool list_apps); exits with 1 when the\n"
            "                         result says \"ok\": false\n"
+           "  tarnwick session       run a voice session without the tray: speak to the\n"
+           "                         microphone, hear the answers; ends on Ctrl+C, or\n"
+           "                         after --seconds N. --mic-file plays a WAV file as\n"
+           "                         the microphone, --speaker-file records the answers\n"
+           "                         to a WAV file instead of playing them\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }

@@ -58,3 +58,25 @@ TEST(CommandLine, ToolTakesANameAndOneArgumentTextVerbatim)
 
 } // namespace
 } // namespace twk
+
+namespace twk {
+namespace {
+
+TEST(CommandLine, SessionTakesFilesAndADuration)
+{
+    const auto cmd = parseCommandLine({"session", "--mic-file", "in.wav", "--speaker-file", "out.wav", "--seconds", "2.5"});
+    EXPECT_EQ(cmd.kind, Command::Kind::session);
+    EXPECT_EQ(cmd.micFile, "in.wav");
+    EXPECT_EQ(cmd.speakerFile, "out.wav");
+    EXPECT_EQ(cmd.seconds, 2.5);
+    EXPECT_EQ(parseCommandLine({"session"}).seconds, 0);
+
+    EXPECT_EQ(parseCommandLine({"session", "--seconds", "0"}).kind, Command::Kind::invalid);
+    EXPECT_EQ(parseCommandLine({"session", "--seconds", "5s"}).error,
+              "'--seconds' needs a positive number of seconds, not '5s'");
+    EXPECT_EQ(parseCommandLine({"session", "--mic-file"}).error, "'--mic-file' needs a value");
+    EXPECT_EQ(parseCommandLine({"session", "--loud"}).error, "unknown session option '--loud'");
+}
+
+} // namespace
+} // namespace twk

@@ -1,0 +1,77 @@
+#include "app/app_delegate.h"
+#include "app/relauncher.h"
+#include "app/url_router.h"
+#include "composition/commands.h"
+#include "composition/core.h"
+#include "composition/voice.h"
+#include "platform/linux/linux_app_shell.h"
+#include "platform/linux/linux_permissions.h"
+#include "platform/linux/quit_signals.h"
+#include "platform/linux/single_instance.h"
+#include "platform/linux/x11_display.h"
+
+#include <QApplication>
+
+#include <iostream>
+
+namespace twk {
+namespace {
+
+constexpr auto relaunchWait = std::chrono::seconds(10);
+constexpr auto handOverTimeout = std::chrono::seconds(5);
+
+/// The long-lived objects of one desktop run, built once, in dependency order.
+struct DesktopApp {
+    explicit DesktopApp(const ServiceConfig& config) : core(config), voice(core, config) {}
+
+    Core core;
+    Voice voice;
+    LinuxPermissions permissions;
+    LinuxAppShell shell;
+    UrlRouter router{core.loop, [this] { core.state.refreshStatus(); }};
+    Relauncher relauncher{shell, core.loop};
+    AppDelegate delegate{core.state, permissions, router};
+    QuitSignals quitSignals;
+};
+
+} // namespace
+
+int runDesktop(int argc, char** argv, const Command& cmd)
+{
+    if (const auto problem = x11DisplayProblem())
+        return fail(*problem + ". Tarnwick is a desktop application: start it inside an X11 desktop session.");
+    const auto config = loadServiceConfig();
+    if (!config) return fail(config.error().description());
+
+    SingleInstance instance;
+    const auto role = instance.acquire(cmd.waitForInstance ? relaunchWait : std::chrono::milliseconds(0));
+    if (!role) return fail(role.error().description());
+
+    if (role.value() == SingleInstance::Role::secondary) {
+        QCoreApplication core(argc, argv);
+        if (const auto sent = instance.handOver(cmd.urls, handOverTimeout); !sent) return fail(sent.error().description());
+        if (cmd.urls.empty()) std::cout << "Tarnwick is already running.\n";
+        return 0;
+    }
+
+    // The desktop side (input synthesis, window lists, screen capture) is X11.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName("tarnwick");
+    QApplication::setApplicationVersion(TARNWICK_VERSION);
+    // A tray application: it has no main window and keeps running without one.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    DesktopApp app(config.value());
+    if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
+        !listening)
+        return fail(listening.error().description());
+
+    app.core.loop.post([&app, urls = cmd.urls] {
+        app.delegate.applicationDidFinishLaunching();
+        if (!urls.empty()) app.delegate.openUrls(urls);
+    });
+    return QApplication::exec();
+}
+
+} // namespace twk

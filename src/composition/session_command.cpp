@@ -1,0 +1,90 @@
+#include "composition/commands.h"
+#include "composition/core.h"
+#include "composition/voice.h"
+#include "platform/linux/quit_signals.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+
+namespace twk {
+namespace {
+
+constexpr auto usageReportWait = std::chrono::seconds(5);
+
+std::string describe(const SessionStatus& status)
+{
+    switch (status.kind) {
+    case SessionStatus::Kind::off: return "off";
+    case SessionStatus::Kind::connecting: return "connecting";
+    case SessionStatus::Kind::listening: return "listening";
+    case SessionStatus::Kind::acting: return "acting";
+    case SessionStatus::Kind::error: return "error: " + status.message;
+    }
+    return "?";
+}
+
+/// Shows the conversation on standard output, one line per change.
+std::vector<Subscription> printConversation(AppState& state)
+{
+    const auto print = [](const std::string& line) { std::cout << line << std::endl; };
+    std::vector<Subscription> subs;
+    subs.push_back(state.status.subscribe([print](const SessionStatus& s) { print("status: " + describe(s)); }));
+    subs.push_back(state.lastUserUtterance.subscribe([print](const std::string& t) {
+        if (!t.empty()) print("you: " + t);
+    }));
+    subs.push_back(state.lastAssistantUtterance.subscribe([print](const std::string& t) {
+        if (!t.empty()) print("assistant: " + t);
+    }));
+    subs.push_back(state.activity.subscribe([print](const std::string& t) {
+        if (!t.empty()) print("activity: " + t);
+    }));
+    return subs;
+}
+
+} // namespace
+
+/// A voice session without the tray: switched on at start, off on SIGINT,
+/// SIGTERM or after --seconds. It ends only once its usage report is out (or
+/// after a few seconds without an answer), and with status 1 when the session
+/// itself ended on an error.
+int runSession(int argc, char** argv, const Command& cmd)
+{
+    const auto config = loadServiceConfig();
+    if (!config) return fail(config.error().description());
+    QCoreApplication qtApp(argc, argv);
+    Core core(config.value());
+    Voice voice(core, config.value(), cmd.micFile, cmd.speakerFile);
+    AppState& state = core.state;
+    const auto printing = printConversation(state);
+
+    bool finishing = false;
+    const auto finish = [&](int code) {
+        if (finishing) return;
+        finishing = true;
+        if (state.isEnabled()) state.setEnabled(false);
+        const auto deadline = core.loop.now() + usageReportWait;
+        auto poll = std::make_shared<TimerHandle>();
+        const auto check = [&core, &voice, deadline, code, poll] {
+            if (voice.session->pendingUsageReports() > 0 && core.loop.now() < deadline) return;
+            poll->invalidate();
+            QCoreApplication::exit(code);
+        };
+        *poll = core.loop.every(std::chrono::milliseconds(20), check);
+    };
+    // A session that ends by itself (quota, lost connection, server error) ends the command.
+    const auto endedAlone = state.isEnabled.subscribe([&](const bool& on) {
+        if (on || finishing) return;
+        core.loop.post([&] {
+            std::cerr << "tarnwick: the session ended: " << describe(state.status()) << "\n";
+            finish(1);
+        });
+    });
+    QuitSignals quitSignals([&] { finish(0); });
+    if (cmd.seconds > 0) core.loop.after(seconds(cmd.seconds), [&] { finish(0); });
+
+    core.loop.post([&] { state.setEnabled(true); });
+    return QCoreApplication::exec();
+}
+
+} // namespace twk
