@@ -8,6 +8,8 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config git
   # libraries
   qt6-base-dev nlohmann-json3-dev libpulse-dev libx11-dev
+  # tarnwick-server
+  qt6-websockets-dev libsqlite3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in
