@@ -91,6 +91,16 @@ void RealtimeConnection::sendError(const std::string& code, const std::string& m
 void RealtimeConnection::receive(const QByteArray& utf8)
 {
     if (!open_) return;
+    try {
+        handle(utf8);
+    } catch (const std::exception& e) {
+        // One bad message must not take the server down with it.
+        sendError("server_error", std::string("the message could not be handled: ") + e.what(), json());
+    }
+}
+
+void RealtimeConnection::handle(const QByteArray& utf8)
+{
     const std::string_view text(utf8.constData(), size_t(utf8.size()));
     json message = json::parse(text, nullptr, false);
     const bool parsed = !message.is_discarded();

@@ -33,6 +33,7 @@ public:
 
 private:
     void receive(const QByteArray& utf8);
+    void handle(const QByteArray& utf8);
     void handleAudio(const nlohmann::json& message);
     void sendError(const std::string& code, const std::string& message, const nlohmann::json& clientMessage);
     nlohmann::json serverEvent(const char* type);

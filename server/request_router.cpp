@@ -113,6 +113,9 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
     } catch (const Error& e) {
         logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.description());
         return {errorResponse(500, "storage failure")};
+    } catch (const std::exception& e) {
+        logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.what());
+        return {errorResponse(500, "internal error")};
     }
 }
 

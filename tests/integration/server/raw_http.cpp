@@ -22,13 +22,14 @@ RawConnection::RawConnection(int port)
 
 RawConnection::~RawConnection() { close(fd_); }
 
-void RawConnection::write(const std::string& bytes)
+bool RawConnection::write(const std::string& bytes)
 {
     for (size_t sent = 0; sent < bytes.size();) {
         const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return; // the server may refuse before reading everything
+        if (n <= 0) return false;
         sent += size_t(n);
     }
+    return true;
 }
 
 bool RawConnection::fill(std::chrono::steady_clock::time_point deadline)

@@ -24,7 +24,8 @@ public:
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
 
-    void write(const std::string& bytes);
+    /// False when the server stopped taking the bytes (closed or reset).
+    bool write(const std::string& bytes);
     /// The next response (status 0 when none came before the timeout or the close).
     RawResponse read(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     /// Everything else until the server closes (empty optional on time-out).

@@ -162,6 +162,7 @@ TEST_F(ServerRealtimeTest, AScenarioPlaysOnCueOverARealSocket)
     types.erase(std::remove(types.begin(), types.end(), "input_audio_buffer.append"), types.end());
     EXPECT_EQ(types, (std::vector<std::string>{"session.update", "response.create", "conversation.item.create",
                                                "conversation.item.create", "response.create"}));
+    EXPECT_EQ(server.stop(), 0); // also: no leak behind dropped sockets (asan)
 }
 
 /// The frames a server sent: (opcode, payload) each, unmasked as servers send them.
@@ -206,6 +207,7 @@ TEST_F(ServerRealtimeTest, ADropSendsNoCloseFrameAndACloseDoes)
     ASSERT_EQ(seen[1].size(), 2u);
     EXPECT_EQ(seen[1][1].first, 0x8);
     EXPECT_EQ(seen[1][1].second, std::string("\x0f\xa0" "bye"));
+    EXPECT_EQ(server.stop(), 0);
 }
 
 TEST_F(ServerRealtimeTest, WithoutAScenarioATurnGetsADemoReply)
@@ -248,6 +250,7 @@ TEST_F(ServerRealtimeTest, WithoutAScenarioATurnGetsADemoReply)
     client.send({{"type", "input_audio_buffer.commit"}});
     EXPECT_FALSE(client.waitFor("input_audio_buffer.speech_started", mark, std::chrono::milliseconds(500)));
     EXPECT_TRUE(client.isConnected());
+    EXPECT_EQ(server.stop(), 0);
 }
 
 TEST_F(ServerRealtimeTest, ShuttingDownTellsClientsTheServerIsGoingAway)

@@ -56,8 +56,15 @@ TEST_F(UsageServiceTest, MintsUntilTheMonthsQuotaIsUsedThenRefuses)
 
     // A session may run past the quota: the figures stop at zero, the refusal says so.
     service->track(alice, 30, {});
+    const auto secrets = [this] {
+        SqliteDatabase::Statement count(*db, "SELECT COUNT(*) FROM client_secrets");
+        count.step();
+        return count.int64At(0);
+    };
+    const int64_t issued = secrets();
     auto refused = service->mint(alice);
     ASSERT_TRUE(std::holds_alternative<UsageService::Refused>(refused));
+    EXPECT_EQ(secrets(), issued); // a refusal issues nothing
     EXPECT_EQ(std::get<UsageService::Refused>(refused).status.remainingSeconds, 0);
     EXPECT_DOUBLE_EQ(service->status(alice).usedSeconds, 929.5);
     // Other installations are not affected.
