@@ -76,10 +76,10 @@ void parseSend(const json& value, const std::string& where, Action& action)
 
 void parseAudio(const json& value, const std::string& where, const std::string& baseDir, Action& action)
 {
-    const json spec = value.is_string() ? json{{"file", value}} : value;
-    if (!spec.is_object() || !spec.contains("file") || !spec["file"].is_string())
+    const json given = value.is_string() ? json{{"file", value}} : value;
+    if (!given.is_object() || !given.contains("file") || !given["file"].is_string())
         fail(where, "expected a WAV file name or an object with \"file\"");
-    for (const auto& [k, v] : spec.items()) {
+    for (const auto& [k, v] : given.items()) {
         if (k == "file") continue;
         if (k == "chunkMs")
             action.chunkMs = intIn(v, where + ".chunkMs", 10, 10000);
@@ -91,7 +91,7 @@ void parseAudio(const json& value, const std::string& where, const std::string& 
         } else
             fail(where, "unknown audio option \"" + k + "\"");
     }
-    std::filesystem::path file = spec["file"].get<std::string>();
+    std::filesystem::path file = given["file"].get<std::string>();
     if (file.is_relative()) file = std::filesystem::path(baseDir) / file;
     try {
         action.pcm = std::make_shared<const std::string>(readPcm16MonoWav(file.string()));
@@ -103,16 +103,16 @@ void parseAudio(const json& value, const std::string& where, const std::string& 
 
 void parseClose(const json& value, const std::string& where, Action& action)
 {
-    const json spec = value.is_number_integer() ? json{{"code", value}} : value;
-    if (!spec.is_object() || !spec.contains("code")) fail(where, "expected a close code or {\"code\", \"reason\"}");
-    action.closeCode = intIn(spec["code"], where + ".code", 1000, 4999);
+    const json given = value.is_number_integer() ? json{{"code", value}} : value;
+    if (!given.is_object() || !given.contains("code")) fail(where, "expected a close code or {\"code\", \"reason\"}");
+    action.closeCode = intIn(given["code"], where + ".code", 1000, 4999);
     if (action.closeCode == 1005 || action.closeCode == 1006 || action.closeCode == 1015 ||
         (action.closeCode > 1015 && action.closeCode < 3000))
         fail(where + ".code", "code " + std::to_string(action.closeCode) + " cannot be sent in a close frame");
-    if (spec.contains("reason")) {
-        if (!spec["reason"].is_string() || spec["reason"].get<std::string>().size() > 123)
+    if (given.contains("reason")) {
+        if (!given["reason"].is_string() || given["reason"].get<std::string>().size() > 123)
             fail(where + ".reason", "expected a text of at most 123 bytes");
-        action.closeReason = spec["reason"];
+        action.closeReason = given["reason"];
     }
     action.kind = Action::Kind::close;
 }
