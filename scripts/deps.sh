@@ -8,6 +8,8 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config git
   # libraries
   qt6-base-dev qt6-websockets-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
+  # tarnwick-server
+  libsqlite3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in

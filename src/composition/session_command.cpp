@@ -80,7 +80,7 @@ int runSession(int argc, char** argv, const Command& cmd)
             finish(1);
         });
     });
-    QuitSignals quitSignals([&] { finish(0); });
+    QuitSignals quitSignals("[twk]", [&] { finish(0); });
     if (cmd.seconds > 0) core.loop.after(seconds(cmd.seconds), [&] { finish(0); });
 
     core.loop.post([&] { state.setEnabled(true); });

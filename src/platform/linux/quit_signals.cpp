@@ -23,14 +23,14 @@ void onSignal(int signo)
 
 } // namespace
 
-QuitSignals::QuitSignals(std::function<void()> onQuit)
+QuitSignals::QuitSignals(std::string tag, std::function<void()> onQuit)
 {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [onQuit = std::move(onQuit)] {
+    connect(notifier, &QSocketNotifier::activated, this, [tag = std::move(tag), onQuit = std::move(onQuit)] {
         char byte = 0;
         if (::read(signalPipe[0], &byte, 1) == 1) {
-            logLine(std::string("[twk] quitting on ") + (byte == SIGINT ? "SIGINT" : "SIGTERM"));
+            logLine(tag + " quitting on " + (byte == SIGINT ? "SIGINT" : "SIGTERM"));
             if (onQuit)
                 onQuit();
             else

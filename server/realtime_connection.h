@@ -1,0 +1,54 @@
+#pragma once
+
+#include "conversation_engine.h"
+#include "message_recorder.h"
+#include "session_config.h"
+#include "voice_activity_detector.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QWebSocket;
+
+namespace twk::server {
+
+/// One realtime WebSocket client: the protocol side (session updates, audio
+/// appends decoded and run through voice-activity detection, malformed
+/// messages answered with error events, everything recorded) and, behind
+/// it, the engine that decides the replies.
+class RealtimeConnection : public QObject, public RealtimeOutput {
+public:
+    RealtimeConnection(QWebSocket* socket, int number, ConversationEngineFactory& engines, MessageRecorder* recorder,
+                       QObject* parent);
+    ~RealtimeConnection() override;
+
+    void send(const nlohmann::json& event) override;
+    void drop() override;
+    void close(int code, const std::string& reason) override;
+    bool isOpen() const override { return open_; }
+
+    /// Largest message accepted from a client (a screenshot travels in one).
+    static constexpr qint64 maxMessageBytes = 32 * 1024 * 1024;
+
+private:
+    void receive(const QByteArray& utf8);
+    void handle(const QByteArray& utf8);
+    void handleAudio(const nlohmann::json& message);
+    void sendError(const std::string& code, const std::string& message, const nlohmann::json& clientMessage);
+    nlohmann::json serverEvent(const char* type);
+    void log(const std::string& text) const;
+
+    QWebSocket* socket_;
+    int number_;
+    MessageRecorder* recorder_;
+    bool open_ = true;
+    SessionConfig session_;
+    VoiceActivityDetector vad_;
+    int events_ = 0;
+    int items_ = 0;
+    std::string speechItemId_;
+    std::unique_ptr<ConversationEngine> engine_; // last: goes first, while the socket still exists
+};
+
+} // namespace twk::server

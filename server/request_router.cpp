@@ -1,0 +1,230 @@
+#include "request_router.h"
+
+#include "common/error.h"
+#include "common/log.h"
+
+#include <cctype>
+#include <cmath>
+#include <map>
+
+namespace twk::server {
+namespace {
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+/// A refusal on the way through a handler: answered as {"error": message}.
+struct Refusal {
+    int status;
+    std::string message;
+};
+
+constexpr double maxReportSeconds = 31.0 * 24 * 3600; // one connection cannot outlast a month
+constexpr int64_t maxTokenCount = 1'000'000'000'000;
+constexpr size_t maxTokenKinds = 64;
+
+json objectBody(const HttpRequest& request)
+{
+    json body = json::parse(request.body, nullptr, false);
+    if (body.is_discarded()) throw Refusal{400, "the body is not valid JSON"};
+    if (!body.is_object()) throw Refusal{400, "the body must be a JSON object"};
+    return body;
+}
+
+/// Installation identifiers are UUIDs; kept in lower case.
+std::string checkedUserId(const json* value)
+{
+    if (value == nullptr || value->is_null()) throw Refusal{400, "userId is missing"};
+    if (!value->is_string()) throw Refusal{400, "userId must be a string"};
+    std::string id = value->get<std::string>();
+    bool ok = id.size() == 36;
+    for (size_t i = 0; ok && i < id.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        ok = dash ? id[i] == '-' : std::isxdigit(static_cast<unsigned char>(id[i])) != 0;
+        id[i] = char(std::tolower(static_cast<unsigned char>(id[i])));
+    }
+    if (!ok) throw Refusal{400, "userId must be a UUID"};
+    return id;
+}
+
+const json* member(const json& object, const char* key)
+{
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+ordered_json statusJson(const UsageStatus& s)
+{
+    ordered_json j;
+    j["plan"] = s.plan;
+    j["quotaSeconds"] = s.quotaSeconds;
+    j["usedSeconds"] = s.usedSeconds;
+    j["remainingSeconds"] = s.remainingSeconds;
+    j["resetAt"] = s.resetAtMs;
+    // Installations are anonymous here: there are no accounts to link to.
+    j["linked"] = false;
+    j["email"] = nullptr;
+    return j;
+}
+
+std::string shortId(const std::string& userId) { return userId.substr(0, 8); }
+
+std::string seconds(double s)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", s);
+    return text;
+}
+
+} // namespace
+
+RequestRouter::RequestRouter(UsageService& usage) : usage_(usage) {}
+
+RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
+{
+    struct Endpoint {
+        const char* method;
+        HttpResponse (RequestRouter::*handler)(const HttpRequest&);
+    };
+    static const std::map<std::string, Endpoint> endpoints{
+        {"/api/realtime/session", {"POST", &RequestRouter::mint}},
+        {"/api/usage/status", {"GET", &RequestRouter::status}},
+        {"/api/usage/track", {"POST", &RequestRouter::track}},
+        {"/api/agent/start", {"POST", nullptr}},
+        {"/api/agent/continue", {"POST", nullptr}},
+        {"/api/health", {"GET", nullptr}},
+        {realtimePath, {"GET", nullptr}},
+    };
+    try {
+        const auto it = endpoints.find(request.path);
+        if (it == endpoints.end()) throw Refusal{404, "no such endpoint: " + request.path};
+        if (request.method != it->second.method) {
+            Routed refused{errorResponse(405, request.method + " is not allowed on " + request.path)};
+            refused.response.headers.emplace_back("Allow", it->second.method);
+            return refused;
+        }
+        if (request.path == realtimePath) return realtime(request);
+        if (request.path.starts_with("/api/agent/"))
+            throw Refusal{501, "agent rounds are not available on this server yet"};
+        if (request.path == "/api/health") return {jsonResponse(200, {{"ok", true}, {"service", "tarnwick-server"}})};
+        return {(this->*(it->second.handler))(request)};
+    } catch (const Refusal& r) {
+        return {errorResponse(r.status, r.message)};
+    } catch (const Error& e) {
+        logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.description());
+        return {errorResponse(500, "storage failure")};
+    } catch (const std::exception& e) {
+        logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.what());
+        return {errorResponse(500, "internal error")};
+    }
+}
+
+HttpResponse RequestRouter::mint(const HttpRequest& request)
+{
+    const json body = objectBody(request);
+    const std::string userId = checkedUserId(member(body, "userId"));
+    auto outcome = usage_.mint(userId);
+    if (auto* refused = std::get_if<UsageService::Refused>(&outcome)) {
+        logLine("[twk/server] credential refused for " + shortId(userId) + ": quota used (" +
+                seconds(refused->status.usedSeconds) + ")");
+        ordered_json j;
+        j["error"] = "quota exceeded: the " + refused->status.plan + " plan's minutes for this month are used up";
+        j["plan"] = refused->status.plan;
+        j["remainingSeconds"] = refused->status.remainingSeconds;
+        return jsonResponse(402, j);
+    }
+    const auto& granted = std::get<UsageService::Granted>(outcome);
+    logLine("[twk/server] credential for " + shortId(userId) + " (" + seconds(granted.status.remainingSeconds) + " left)");
+    ordered_json j;
+    j["clientSecret"] = granted.secret.secret;
+    j["expiresAt"] = granted.secret.expiresAtMs / 1000; // Unix seconds, as credentials state their expiry
+    j["model"] = granted.model;
+    j["plan"] = granted.status.plan;
+    j["remainingSeconds"] = granted.status.remainingSeconds;
+    j["quotaSeconds"] = granted.status.quotaSeconds;
+    return jsonResponse(200, j);
+}
+
+HttpResponse RequestRouter::status(const HttpRequest& request)
+{
+    const auto query = parseQuery(request.query);
+    if (!query) throw Refusal{400, "malformed query"};
+    std::optional<json> userId;
+    for (const auto& [key, value] : *query) {
+        if (key != "userId") continue;
+        if (userId) throw Refusal{400, "userId is given more than once"};
+        userId = value;
+    }
+    return jsonResponse(200, statusJson(usage_.status(checkedUserId(userId ? &*userId : nullptr))));
+}
+
+HttpResponse RequestRouter::track(const HttpRequest& request)
+{
+    const json body = objectBody(request);
+    const std::string userId = checkedUserId(member(body, "userId"));
+    const json* seconds = member(body, "seconds");
+    if (seconds == nullptr) throw Refusal{400, "seconds is missing"};
+    if (!seconds->is_number()) throw Refusal{400, "seconds must be a number"};
+    const double value = seconds->get<double>();
+    if (!std::isfinite(value) || value < 0 || value > maxReportSeconds)
+        throw Refusal{400, "seconds must be from 0 to " + std::to_string(int64_t(maxReportSeconds))};
+
+    std::map<std::string, int64_t> tokens;
+    if (const json* t = member(body, "tokens"); t != nullptr) {
+        if (!t->is_object() || t->size() > maxTokenKinds)
+            throw Refusal{400, "tokens must be an object of at most " + std::to_string(maxTokenKinds) + " counts"};
+        for (const auto& [name, count] : t->items()) {
+            if (name.empty() || name.size() > 64) throw Refusal{400, "token names are 1 to 64 characters"};
+            if (!count.is_number_integer() || count.get<int64_t>() < 0 || count.get<int64_t>() > maxTokenCount)
+                throw Refusal{400, "tokens." + name + " must be a non-negative integer"};
+            tokens[name] = count.get<int64_t>();
+        }
+    }
+    const UsageStatus status = usage_.track(userId, value, tokens);
+    logLine("[twk/server] usage for " + shortId(userId) + ": +" + ::twk::server::seconds(value) + ", " +
+            ::twk::server::seconds(status.usedSeconds) + " this month");
+    ordered_json j = statusJson(status);
+    j["tokens"] = status.tokens;
+    return jsonResponse(200, j);
+}
+
+RequestRouter::Routed RequestRouter::realtime(const HttpRequest& request)
+{
+    if (!request.headerHasToken("upgrade", "websocket")) {
+        HttpResponse r = errorResponse(426, "this endpoint speaks WebSocket only");
+        r.headers.emplace_back("Upgrade", "websocket");
+        return {r};
+    }
+    const auto unauthorised = [](const std::string& why) {
+        HttpResponse r = errorResponse(401, why);
+        r.headers.emplace_back("WWW-Authenticate", "Bearer");
+        r.closeConnection = true;
+        return Routed{r};
+    };
+    const std::string authorization = request.header("authorization").value_or("");
+    if (authorization.size() <= 7 || !std::equal(authorization.begin(), authorization.begin() + 7, "bearer ",
+                                                 [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+        return unauthorised("a client secret is required (Authorization: Bearer ...)");
+    const auto grant = usage_.validateSecret(authorization.substr(7));
+    if (!grant) {
+        logLine("[twk/server] realtime connection refused: unknown or expired client secret");
+        return unauthorised("the client secret is unknown or has expired");
+    }
+    const auto query = parseQuery(request.query);
+    bool hasModel = false;
+    if (query)
+        for (const auto& [key, value] : *query) hasModel = hasModel || (key == "model" && !value.empty());
+    if (!hasModel) {
+        Routed r{errorResponse(400, "the model query parameter is required")};
+        r.response.closeConnection = true;
+        return r;
+    }
+    if (!request.body.empty()) {
+        Routed r{errorResponse(400, "a WebSocket request has no body")};
+        r.response.closeConnection = true;
+        return r;
+    }
+    return {HttpResponse{}, true};
+}
+
+} // namespace twk::server

@@ -1,0 +1,79 @@
+#include "tarnwick_server.h"
+
+#include "common/error.h"
+#include "demo_engine.h"
+#include "realtime_connection.h"
+#include "scenario_engine.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+namespace twk::server {
+namespace {
+
+std::string defaultDataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() + "/tarnwick-server";
+}
+
+} // namespace
+
+TarnwickServer::TarnwickServer(const ServerOptions& options)
+    : options_(options), dataDir_(options.dataDir.empty() ? defaultDataDir() : options.dataDir)
+{
+    const QString dir = QString::fromStdString(dataDir_);
+    if (!QDir().mkpath(dir)) throw Error("twk.server", 1, "cannot create the data directory " + dataDir_);
+    // Usage figures and credentials are nobody else's business.
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    db_ = std::make_unique<SqliteDatabase>(dataDir_ + "/tarnwick-server.sqlite3");
+
+    UsageService::Settings settings;
+    settings.model = options.model;
+    settings.secretTtlMs = int64_t(options.secretTtlSeconds) * 1000;
+    usage_ = std::make_unique<UsageService>(*db_, settings, [] { return QDateTime::currentMSecsSinceEpoch(); });
+    router_ = std::make_unique<RequestRouter>(*usage_);
+
+    if (options.scenario)
+        engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
+    else
+        engines_ = std::make_unique<DemoEngineFactory>();
+    if (options.record) recorder_ = std::make_unique<MessageRecorder>(*options.record);
+
+    realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get());
+    http_ = std::make_unique<HttpServer>(*router_, [this](QTcpSocket* socket) { realtime_->adopt(socket); });
+}
+
+TarnwickServer::~TarnwickServer() = default;
+
+void TarnwickServer::listen()
+{
+    const QHostAddress address(QString::fromStdString(options_.address));
+    if (address.isNull()) throw Error("twk.server", 2, "--address needs an IP address such as 127.0.0.1, not " + options_.address);
+    if (!http_->listen(address, quint16(options_.port)))
+        throw Error("twk.server", 3, "cannot listen on " + options_.address + ":" + std::to_string(options_.port) + ": " +
+                                         http_->errorString().toStdString());
+}
+
+std::string TarnwickServer::origin() const
+{
+    const QHostAddress address(QString::fromStdString(options_.address));
+    const std::string host = address.protocol() == QAbstractSocket::IPv6Protocol ? "[" + options_.address + "]" : options_.address;
+    return "http://" + host + ":" + std::to_string(http_->port());
+}
+
+void TarnwickServer::shutdown()
+{
+    http_->close();
+    realtime_->closeAll();
+    QDeadlineTimer deadline(1000);
+    while (!deadline.hasExpired() && !realtime_->findChildren<RealtimeConnection*>().isEmpty()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+} // namespace twk::server

@@ -1,0 +1,56 @@
+#include "usage_service.h"
+
+#include "usage_period.h"
+
+#include <algorithm>
+
+namespace twk::server {
+
+UsageService::UsageService(SqliteDatabase& db, Settings settings, std::function<int64_t()> nowMs)
+    : db_(db), usage_(db), secrets_(db), settings_(std::move(settings)), nowMs_(std::move(nowMs))
+{
+}
+
+UsageStatus UsageService::read(const std::string& userId, int64_t nowMs)
+{
+    const UsagePeriod period = monthlyPeriod(nowMs);
+    UsageStatus s;
+    s.plan = settings_.plan.name;
+    s.quotaSeconds = settings_.plan.quotaSeconds;
+    s.usedSeconds = usage_.usedSeconds(userId, period.startMs);
+    // A session may run past the quota (the client reports afterwards): never below zero.
+    s.remainingSeconds = std::max(0.0, s.quotaSeconds - s.usedSeconds);
+    s.resetAtMs = period.endMs;
+    s.tokens = usage_.tokens(userId, period.startMs);
+    return s;
+}
+
+std::variant<UsageService::Granted, UsageService::Refused> UsageService::mint(const std::string& userId)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    UsageStatus status = read(userId, now);
+    if (status.remainingSeconds <= 0) return Refused{std::move(status)};
+    Granted granted{secrets_.issue(userId, settings_.model, now, settings_.secretTtlMs), settings_.model, std::move(status)};
+    tx.commit();
+    return granted;
+}
+
+UsageStatus UsageService::status(const std::string& userId) { return read(userId, nowMs_()); }
+
+UsageStatus UsageService::track(const std::string& userId, double seconds, const std::map<std::string, int64_t>& tokens)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    usage_.add(userId, monthlyPeriod(now).startMs, seconds, tokens, now);
+    UsageStatus status = read(userId, now);
+    tx.commit();
+    return status;
+}
+
+std::optional<SecretStore::Grant> UsageService::validateSecret(std::string_view secret)
+{
+    return secrets_.validate(secret, nowMs_());
+}
+
+} // namespace twk::server

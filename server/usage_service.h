@@ -1,0 +1,68 @@
+#pragma once
+
+#include "secret_store.h"
+#include "sqlite_database.h"
+#include "usage_store.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <variant>
+
+namespace twk::server {
+
+/// The plan every anonymous installation gets.
+struct Plan {
+    std::string name = "free";
+    double quotaSeconds = 15 * 60;
+};
+
+struct UsageStatus {
+    std::string plan;
+    double quotaSeconds = 0;
+    double usedSeconds = 0;
+    double remainingSeconds = 0;
+    int64_t resetAtMs = 0; // start of the next period
+    std::map<std::string, int64_t> tokens;
+};
+
+/// Usage accounting and credentials: the backend's rules on top of the stores.
+/// Each operation is one transaction.
+class UsageService {
+public:
+    struct Settings {
+        Plan plan;
+        std::string model;
+        int64_t secretTtlMs = 10 * 60 * 1000;
+    };
+    struct Granted {
+        SecretStore::Issued secret;
+        std::string model;
+        UsageStatus status;
+    };
+    struct Refused {
+        UsageStatus status;
+    };
+
+    UsageService(SqliteDatabase& db, Settings settings, std::function<int64_t()> nowMs);
+
+    /// A credential, or a refusal when the period's quota is used up.
+    std::variant<Granted, Refused> mint(const std::string& userId);
+    UsageStatus status(const std::string& userId);
+    UsageStatus track(const std::string& userId, double seconds, const std::map<std::string, int64_t>& tokens);
+    std::optional<SecretStore::Grant> validateSecret(std::string_view secret);
+
+    const Settings& settings() const { return settings_; }
+
+private:
+    UsageStatus read(const std::string& userId, int64_t nowMs);
+
+    SqliteDatabase& db_;
+    UsageStore usage_;
+    SecretStore secrets_;
+    Settings settings_;
+    std::function<int64_t()> nowMs_;
+};
+
+} // namespace twk::server

@@ -1,0 +1,52 @@
+#include "usage_store.h"
+
+namespace twk::server {
+
+UsageStore::UsageStore(SqliteDatabase& db) : db_(db)
+{
+    db_.exec(R"(CREATE TABLE IF NOT EXISTS usage (
+        user_id TEXT NOT NULL,
+        period_start INTEGER NOT NULL,
+        used_seconds REAL NOT NULL,
+        updated_at INTEGER NOT NULL,
+        PRIMARY KEY (user_id, period_start)))");
+    db_.exec(R"(CREATE TABLE IF NOT EXISTS usage_tokens (
+        user_id TEXT NOT NULL,
+        period_start INTEGER NOT NULL,
+        name TEXT NOT NULL,
+        count INTEGER NOT NULL,
+        PRIMARY KEY (user_id, period_start, name)))");
+}
+
+double UsageStore::usedSeconds(std::string_view userId, int64_t periodStartMs)
+{
+    SqliteDatabase::Statement q(db_, "SELECT used_seconds FROM usage WHERE user_id = ?1 AND period_start = ?2");
+    q.bind(1, userId).bind(2, periodStartMs);
+    return q.step() ? q.doubleAt(0) : 0.0;
+}
+
+std::map<std::string, int64_t> UsageStore::tokens(std::string_view userId, int64_t periodStartMs)
+{
+    SqliteDatabase::Statement q(db_, "SELECT name, count FROM usage_tokens WHERE user_id = ?1 AND period_start = ?2");
+    q.bind(1, userId).bind(2, periodStartMs);
+    std::map<std::string, int64_t> out;
+    while (q.step()) out[q.textAt(0)] = q.int64At(1);
+    return out;
+}
+
+void UsageStore::add(std::string_view userId, int64_t periodStartMs, double seconds,
+                     const std::map<std::string, int64_t>& tokens, int64_t nowMs)
+{
+    SqliteDatabase::Statement usage(db_, R"(INSERT INTO usage (user_id, period_start, used_seconds, updated_at)
+        VALUES (?1, ?2, ?3, ?4)
+        ON CONFLICT (user_id, period_start) DO UPDATE SET used_seconds = used_seconds + ?3, updated_at = ?4)");
+    usage.bind(1, userId).bind(2, periodStartMs).bind(3, seconds).bind(4, nowMs).step();
+    for (const auto& [name, count] : tokens) {
+        SqliteDatabase::Statement t(db_, R"(INSERT INTO usage_tokens (user_id, period_start, name, count)
+            VALUES (?1, ?2, ?3, ?4)
+            ON CONFLICT (user_id, period_start, name) DO UPDATE SET count = count + ?4)");
+        t.bind(1, userId).bind(2, periodStartMs).bind(3, name).bind(4, count).step();
+    }
+}
+
+} // namespace twk::server

@@ -1,0 +1,29 @@
+#include "integration/server/server_process.h"
+
+#include <csignal>
+#include <regex>
+#include <stdexcept>
+
+namespace twk::test {
+
+ServerProcess::ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs)
+{
+    std::vector<std::string> args{"--port", "0", "--data-dir", dataDir};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    process_ = std::make_unique<ChildProcess>(TARNWICK_SERVER_EXE, args);
+    if (!process_->waitForOutput(" (data in ", std::chrono::seconds(20)))
+        throw std::runtime_error("tarnwick-server did not start: " + process_->output());
+    std::smatch m;
+    const std::string& out = process_->output();
+    if (!std::regex_search(out, m, std::regex(R"(listening on http://127\.0\.0\.1:(\d+) )")))
+        throw std::runtime_error("no port in: " + out);
+    port_ = std::stoi(m[1]);
+}
+
+std::optional<int> ServerProcess::stop()
+{
+    process_->sendSignal(SIGTERM);
+    return process_->waitForExit(std::chrono::seconds(10));
+}
+
+} // namespace twk::test

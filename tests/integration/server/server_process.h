@@ -1,0 +1,28 @@
+#pragma once
+
+#include "integration/process_helpers.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace twk::test {
+
+/// The real tarnwick-server on a free loopback port with the given data directory.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs = {});
+
+    int port() const { return port_; }
+    std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string realtimeOrigin() const { return "ws://127.0.0.1:" + std::to_string(port_); }
+    ChildProcess& process() { return *process_; }
+    /// SIGTERM, then the exit status (nullopt if it did not exit).
+    std::optional<int> stop();
+
+private:
+    std::unique_ptr<ChildProcess> process_;
+    int port_ = 0;
+};
+
+} // namespace twk::test

@@ -1,0 +1,122 @@
+#include "usage_service.h"
+
+#include "usage_period.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace twk::server {
+namespace {
+
+constexpr int64_t june17 = 1750161600000; // 2025-06-17 12:00 UTC
+constexpr int64_t july1 = 1751328000000;  // 2025-07-01 00:00 UTC
+const std::string alice = "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c";
+const std::string bob = "00000000-0000-4000-8000-000000000001";
+
+class UsageServiceTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    int64_t now = june17;
+
+    std::unique_ptr<SqliteDatabase> db;
+    std::unique_ptr<UsageService> service;
+
+    void SetUp() override { reopen(); }
+
+    void reopen()
+    {
+        service.reset();
+        db = std::make_unique<SqliteDatabase>(dir.path().toStdString() + "/usage.sqlite3");
+        UsageService::Settings settings;
+        settings.model = "m1";
+        settings.secretTtlMs = 60'000;
+        service = std::make_unique<UsageService>(*db, settings, [this] { return now; });
+    }
+
+    std::string mintedSecret()
+    {
+        auto outcome = service->mint(alice);
+        auto* granted = std::get_if<UsageService::Granted>(&outcome);
+        return granted ? granted->secret.secret : std::string();
+    }
+};
+
+TEST_F(UsageServiceTest, MintsUntilTheMonthsQuotaIsUsedThenRefuses)
+{
+    service->track(alice, 899.5, {});
+    auto outcome = service->mint(alice);
+    ASSERT_TRUE(std::holds_alternative<UsageService::Granted>(outcome));
+    const auto& granted = std::get<UsageService::Granted>(outcome);
+    EXPECT_DOUBLE_EQ(granted.status.remainingSeconds, 0.5);
+    EXPECT_EQ(granted.model, "m1");
+    EXPECT_EQ(granted.secret.expiresAtMs, june17 + 60'000);
+
+    // A session may run past the quota: the figures stop at zero, the refusal says so.
+    service->track(alice, 30, {});
+    const auto secrets = [this] {
+        SqliteDatabase::Statement count(*db, "SELECT COUNT(*) FROM client_secrets");
+        count.step();
+        return count.int64At(0);
+    };
+    const int64_t issued = secrets();
+    auto refused = service->mint(alice);
+    ASSERT_TRUE(std::holds_alternative<UsageService::Refused>(refused));
+    EXPECT_EQ(secrets(), issued); // a refusal issues nothing
+    EXPECT_EQ(std::get<UsageService::Refused>(refused).status.remainingSeconds, 0);
+    EXPECT_DOUBLE_EQ(service->status(alice).usedSeconds, 929.5);
+    // Other installations are not affected.
+    EXPECT_EQ(service->status(bob).remainingSeconds, 900);
+}
+
+TEST_F(UsageServiceTest, ANewMonthStartsFromZero)
+{
+    service->track(alice, 900, {{"input", 10}});
+    EXPECT_EQ(service->status(alice).resetAtMs, july1);
+    now = july1;
+    const UsageStatus fresh = service->status(alice);
+    EXPECT_EQ(fresh.usedSeconds, 0);
+    EXPECT_EQ(fresh.remainingSeconds, 900);
+    EXPECT_TRUE(fresh.tokens.empty());
+    EXPECT_EQ(fresh.resetAtMs, monthlyPeriod(july1).endMs);
+    EXPECT_TRUE(std::holds_alternative<UsageService::Granted>(service->mint(alice)));
+}
+
+TEST_F(UsageServiceTest, SecretsAreValidForTheirLifetimeOnly)
+{
+    const std::string secret = mintedSecret();
+    ASSERT_FALSE(secret.empty());
+    EXPECT_NE(mintedSecret(), secret);
+    const auto grant = service->validateSecret(secret);
+    ASSERT_TRUE(grant);
+    EXPECT_EQ(grant->userId, alice);
+    EXPECT_EQ(grant->model, "m1");
+    EXPECT_FALSE(service->validateSecret(secret.substr(0, secret.size() - 1)));
+    EXPECT_FALSE(service->validateSecret(""));
+    now += 59'999;
+    EXPECT_TRUE(service->validateSecret(secret));
+    now += 1;
+    EXPECT_FALSE(service->validateSecret(secret));
+}
+
+TEST_F(UsageServiceTest, EverythingIsOnDiskAndNoSecretIsStoredInTheClear)
+{
+    const std::string secret = mintedSecret();
+    service->track(alice, 12.25, {{"input", 5}});
+    service->track(alice, 1, {{"input", 2}, {"output", 1}});
+    reopen();
+    const UsageStatus s = service->status(alice);
+    EXPECT_DOUBLE_EQ(s.usedSeconds, 13.25);
+    EXPECT_EQ(s.tokens, (std::map<std::string, int64_t>{{"input", 7}, {"output", 1}}));
+    EXPECT_TRUE(service->validateSecret(secret));
+
+    SqliteDatabase::Statement rows(*db, "SELECT secret_sha256 FROM client_secrets");
+    ASSERT_TRUE(rows.step());
+    EXPECT_EQ(rows.textAt(0).size(), 64u);
+    EXPECT_EQ(rows.textAt(0).find(secret.substr(7)), std::string::npos);
+}
+
+} // namespace
+} // namespace twk::server
