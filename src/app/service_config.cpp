@@ -53,7 +53,8 @@ Expected<ServiceConfig> loadServiceConfig(const EnvLookup& env)
     auto realtime = checkedOrigin("TARNWICK_REALTIME_URL", pick("TARNWICK_REALTIME_URL", TARNWICK_REALTIME_URL),
                                   {"ws", "wss"});
     if (!realtime) return realtime.error();
-    return ServiceConfig{std::move(backend).value(), std::move(realtime).value()};
+    const auto override = env("TARNWICK_BACKEND_URL");
+    return ServiceConfig{std::move(backend).value(), std::move(realtime).value(), !override || override->empty()};
 }
 
 Expected<ServiceConfig> loadServiceConfig()

@@ -17,6 +17,8 @@ struct ServiceConfig {
     std::string backendOrigin;
     /// Realtime speech service, "ws(s)://host[:port]"; the client adds its path and query.
     std::string realtimeOrigin;
+    /// True when the backend origin is the built-in one (no override).
+    bool builtInBackend = true;
 };
 
 using EnvLookup = std::function<std::optional<std::string>(const std::string& name)>;

@@ -6,6 +6,7 @@
 #include "composition/voice.h"
 #include "platform/linux/linux_app_shell.h"
 #include "platform/linux/linux_permissions.h"
+#include "platform/linux/local_server.h"
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
@@ -62,6 +63,8 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     // A tray application: it has no main window and keeps running without one.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The app still starts without a backend: the popover shows the problem when it is used.
+    if (const auto problem = ensureLocalServer(config.value())) logLine("[twk] " + *problem);
     DesktopApp app(config.value());
     if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
         !listening)

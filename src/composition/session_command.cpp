@@ -1,6 +1,7 @@
 #include "composition/commands.h"
 #include "composition/core.h"
 #include "composition/voice.h"
+#include "platform/linux/local_server.h"
 #include "platform/linux/quit_signals.h"
 
 #include <QCoreApplication>
@@ -53,6 +54,7 @@ int runSession(int argc, char** argv, const Command& cmd)
     const auto config = loadServiceConfig();
     if (!config) return fail(config.error().description());
     QCoreApplication qtApp(argc, argv);
+    if (const auto problem = ensureLocalServer(config.value())) return fail(*problem);
     Core core(config.value());
     Voice voice(core, config.value(), cmd.micFile, cmd.speakerFile);
     AppState& state = core.state;

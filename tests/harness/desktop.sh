@@ -19,6 +19,19 @@ fi
 
 RUN=$(mktemp -d /tmp/twk-desktop.XXXXXX)
 PIDS=()
+# Every process of this run carries the marker, also those that detach
+# themselves (a server the app starts): cleanup finds them by it.
+export TWK_HARNESS_RUN="$RUN"
+
+# PIDs of the processes whose environment holds this run's marker.
+marked() {
+  local env
+  for env in /proc/[0-9]*/environ; do
+    if grep -qzxF "TWK_HARNESS_RUN=$RUN" "$env" 2>/dev/null; then
+      env=${env#/proc/}; echo "${env%/environ}"
+    fi
+  done
+}
 
 cleanup() {
   local pid
@@ -30,6 +43,14 @@ cleanup() {
     for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
     kill -9 "$pid" 2>/dev/null || true
   done
+  # Whatever the command left behind, detached or not.
+  local left
+  left=$(marked | grep -vx "$$" || true)
+  if [ -n "$left" ]; then
+    kill $left 2>/dev/null || true
+    sleep 0.2
+    kill -9 $(marked | grep -vx "$$") 2>/dev/null || true
+  fi
   rm -rf "$RUN"
 }
 trap cleanup EXIT

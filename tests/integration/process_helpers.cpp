@@ -103,7 +103,9 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout)
         if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         readAvailable(10);
     }
-    while (fd_ >= 0) readAvailable(100); // the rest of the output
+    // The rest of the output, unless something the child left behind holds the pipe open.
+    const auto drainUntil = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (fd_ >= 0 && std::chrono::steady_clock::now() < drainUntil) readAvailable(50);
     return status_;
 }
 

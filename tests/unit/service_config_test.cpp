@@ -21,12 +21,14 @@ TEST(ServiceConfig, EnvironmentOverridesTheBuiltInOrigins)
     ASSERT_TRUE(builtIn);
     EXPECT_TRUE(builtIn.value().backendOrigin.starts_with("http"));
     EXPECT_TRUE(builtIn.value().realtimeOrigin.starts_with("ws"));
+    EXPECT_TRUE(builtIn.value().builtInBackend);
 
     const auto custom = load({{"TARNWICK_BACKEND_URL", "https://api.example.org/"},
                               {"TARNWICK_REALTIME_URL", "ws://127.0.0.1:8788"}});
     ASSERT_TRUE(custom);
     EXPECT_EQ(custom.value().backendOrigin, "https://api.example.org"); // trailing slash dropped
     EXPECT_EQ(custom.value().realtimeOrigin, "ws://127.0.0.1:8788");
+    EXPECT_FALSE(custom.value().builtInBackend);
 
     EXPECT_EQ(load({{"TARNWICK_BACKEND_URL", ""}}).value().backendOrigin, builtIn.value().backendOrigin);
 }
