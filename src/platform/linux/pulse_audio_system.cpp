@@ -52,7 +52,7 @@ std::unique_ptr<AudioCapture> PulseAudioSystem::openCapture(const AudioDevice& d
     if (!listed) throw listed.error();
     for (const auto& source : listed.value().sources)
         if (source.name == device.uniqueID)
-            return std::make_unique<PulseCapture>(source.name, PulseCapture::streamSpecFor(source.spec));
+            return std::make_unique<PulseCapture>(source.name, PulseCapture::streamSpecFor(source.sampleSpec));
     throw Error(pulseErrorDomain, PA_ERR_NOENTITY, "no such audio input: " + device.uniqueID);
 }
 

@@ -12,8 +12,8 @@ constexpr pa_usec_t fragmentUsec = 20 * PA_USEC_PER_MSEC;
 
 } // namespace
 
-PulseCapture::PulseCapture(std::string sourceName, const pa_sample_spec& spec)
-    : sourceName_(std::move(sourceName)), spec_(spec), format_(pcmFormatOf(spec))
+PulseCapture::PulseCapture(std::string sourceName, const pa_sample_spec& sampleSpec)
+    : sourceName_(std::move(sourceName)), sampleSpec_(sampleSpec), format_(pcmFormatOf(sampleSpec))
 {
 }
 
@@ -24,7 +24,7 @@ PulseCapture::~PulseCapture()
 
 pa_sample_spec PulseCapture::streamSpecFor(const pa_sample_spec& native)
 {
-    pa_sample_spec spec = native;
+    pa_sample_spec sampleSpec = native;
     switch (native.format) {
     case PA_SAMPLE_S16NE:
     case PA_SAMPLE_S32NE:
@@ -35,28 +35,28 @@ pa_sample_spec PulseCapture::streamSpecFor(const pa_sample_spec& native)
     case PA_SAMPLE_S24RE:
     case PA_SAMPLE_S24_32NE:
     case PA_SAMPLE_S24_32RE:
-        spec.format = PA_SAMPLE_S32NE; // keeps their resolution
+        sampleSpec.format = PA_SAMPLE_S32NE; // keeps their resolution
         break;
     case PA_SAMPLE_S16RE:
     case PA_SAMPLE_U8:
     case PA_SAMPLE_ALAW:
     case PA_SAMPLE_ULAW:
-        spec.format = PA_SAMPLE_S16NE;
+        sampleSpec.format = PA_SAMPLE_S16NE;
         break;
     default:
-        spec.format = PA_SAMPLE_FLOAT32NE;
+        sampleSpec.format = PA_SAMPLE_FLOAT32NE;
         break;
     }
-    if (!pa_sample_spec_valid(&spec)) spec = pa_sample_spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
-    return spec;
+    if (!pa_sample_spec_valid(&sampleSpec)) sampleSpec = pa_sample_spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
+    return sampleSpec;
 }
 
-PcmFormat PulseCapture::pcmFormatOf(const pa_sample_spec& spec)
+PcmFormat PulseCapture::pcmFormatOf(const pa_sample_spec& sampleSpec)
 {
-    const SampleType type = spec.format == PA_SAMPLE_S16NE   ? SampleType::int16
-                            : spec.format == PA_SAMPLE_S32NE ? SampleType::int32
+    const SampleType type = sampleSpec.format == PA_SAMPLE_S16NE   ? SampleType::int16
+                            : sampleSpec.format == PA_SAMPLE_S32NE ? SampleType::int32
                                                              : SampleType::float32;
-    return PcmFormat{static_cast<double>(spec.rate), spec.channels, type};
+    return PcmFormat{static_cast<double>(sampleSpec.rate), sampleSpec.channels, type};
 }
 
 AudioCapture::StartResult PulseCapture::start(BufferHandler onBuffer)
@@ -72,13 +72,13 @@ AudioCapture::StartResult PulseCapture::start(BufferHandler onBuffer)
     bool ready = false;
     {
         PulseThread::Lock lock(*thread_);
-        stream_ = pa_stream_new(thread_->context(), "microphone", &spec_, nullptr);
+        stream_ = pa_stream_new(thread_->context(), "microphone", &sampleSpec_, nullptr);
         if (stream_ != nullptr) {
             pa_stream_set_state_callback(stream_, onState, this);
             pa_stream_set_read_callback(stream_, onRead, this);
             pa_buffer_attr attr{};
             attr.maxlength = static_cast<uint32_t>(-1);
-            attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentUsec, &spec_));
+            attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(fragmentUsec, &sampleSpec_));
             attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
             if (pa_stream_connect_record(stream_, sourceName_.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) == 0) {
                 thread_->waitUntil(
@@ -126,7 +126,7 @@ void PulseCapture::onState(pa_stream* stream, void* data)
 void PulseCapture::onRead(pa_stream* stream, size_t, void* data)
 {
     auto* self = static_cast<PulseCapture*>(data);
-    const std::size_t frameBytes = pa_frame_size(&self->spec_);
+    const std::size_t frameBytes = pa_frame_size(&self->sampleSpec_);
     while (pa_stream_readable_size(stream) > 0) {
         const void* bytes = nullptr;
         size_t length = 0;

@@ -17,8 +17,8 @@ namespace twk {
 /// capture thread: each fragment the server sends is handed over in place.
 class PulseCapture : public AudioCapture {
 public:
-    /// `spec` must be one `pcmFormatOf` understands.
-    PulseCapture(std::string sourceName, const pa_sample_spec& spec);
+    /// `sampleSpec` must be one `pcmFormatOf` understands.
+    PulseCapture(std::string sourceName, const pa_sample_spec& sampleSpec);
     ~PulseCapture() override;
 
     StartResult start(BufferHandler onBuffer) override;
@@ -28,14 +28,14 @@ public:
     /// The stream format to ask for when recording a source of `native`
     /// format: its rate and channels, in a sample type the converter reads.
     static pa_sample_spec streamSpecFor(const pa_sample_spec& native);
-    static PcmFormat pcmFormatOf(const pa_sample_spec& spec);
+    static PcmFormat pcmFormatOf(const pa_sample_spec& sampleSpec);
 
 private:
     static void onRead(pa_stream* stream, size_t bytes, void* self);
     static void onState(pa_stream* stream, void* self);
 
     std::string sourceName_;
-    pa_sample_spec spec_;
+    pa_sample_spec sampleSpec_;
     PcmFormat format_;
     std::unique_ptr<PulseThread> thread_;
     pa_stream* stream_ = nullptr;

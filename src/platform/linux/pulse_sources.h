@@ -13,7 +13,7 @@ namespace twk {
 struct PulseSource {
     std::string name;
     std::string description;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleSpec{};
     /// A monitor of an output rather than a microphone.
     bool monitor = false;
 };
