@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <iostream>
 
 namespace twk {
@@ -22,6 +23,12 @@ std::string describe(const SessionStatus& status)
     case SessionStatus::Kind::error: return "error: " + status.message;
     }
     return "?";
+}
+
+std::string describeRemaining(const AppState& state)
+{
+    const auto left = static_cast<long long>(std::max(state.remainingSeconds(), 0.0));
+    return std::to_string(left / 60) + "m " + std::to_string(left % 60) + "s left this month (" + state.plan() + " plan)";
 }
 
 /// Shows the conversation on standard output, one line per change.
@@ -45,9 +52,9 @@ std::vector<Subscription> printConversation(AppState& state)
 } // namespace
 
 /// A voice session without the tray: switched on at start, off on SIGINT,
-/// SIGTERM or after --seconds. It ends only once its usage report is out (or
-/// after a few seconds without an answer), and with status 1 when the session
-/// itself ended on an error.
+/// SIGTERM or after --seconds. It ends only once its usage report is out and
+/// the figures are refreshed (printed as "usage: ..."), or after a few seconds
+/// without an answer, and with status 1 when the session itself ended on an error.
 int runSession(int argc, char** argv, const Command& cmd)
 {
     const auto config = loadServiceConfig();
@@ -59,15 +66,24 @@ int runSession(int argc, char** argv, const Command& cmd)
     const auto printing = printConversation(state);
 
     bool finishing = false;
+    // Only a status refresh assigns the reset time: it says the figures are fresh.
+    bool refreshed = false;
+    const auto refreshes = state.resetAt.subscribe([&](const double&) { refreshed = true; });
     const auto finish = [&](int code) {
         if (finishing) return;
         finishing = true;
         if (state.isEnabled()) state.setEnabled(false);
+        // A usage report is followed by a refresh of the figures; the command
+        // waits for both, so that the server has them and the user sees them.
+        const bool reporting = voice.session->pendingUsageReports() > 0;
+        refreshed = false;
         const auto deadline = core.loop.now() + usageReportWait;
         auto poll = std::make_shared<TimerHandle>();
-        const auto check = [&core, &voice, deadline, code, poll] {
-            if (voice.session->pendingUsageReports() > 0 && core.loop.now() < deadline) return;
+        const auto check = [&core, &voice, &state, &refreshed, reporting, deadline, code, poll] {
+            const bool waiting = voice.session->pendingUsageReports() > 0 || (reporting && !refreshed);
+            if (waiting && core.loop.now() < deadline) return;
             poll->invalidate();
+            if (refreshed) std::cout << "usage: " << describeRemaining(state) << std::endl;
             QCoreApplication::exit(code);
         };
         *poll = core.loop.every(std::chrono::milliseconds(20), check);
