@@ -53,8 +53,9 @@ std::vector<Subscription> printConversation(AppState& state)
 
 /// A voice session without the tray: switched on at start, off on SIGINT,
 /// SIGTERM or after --seconds. It ends only once its usage report is out and
-/// the figures are refreshed (printed as "usage: ..."), or after a few seconds
-/// without an answer, and with status 1 when the session itself ended on an error.
+/// the figures are refreshed (then shown as "usage: ..."), or after a few
+/// seconds without an answer, and with status 1 when the session itself ended
+/// on an error.
 int runSession(int argc, char** argv, const Command& cmd)
 {
     const auto config = loadServiceConfig();
@@ -66,24 +67,18 @@ int runSession(int argc, char** argv, const Command& cmd)
     const auto printing = printConversation(state);
 
     bool finishing = false;
-    // Only a status refresh assigns the reset time: it says the figures are fresh.
-    bool refreshed = false;
-    const auto refreshes = state.resetAt.subscribe([&](const double&) { refreshed = true; });
     const auto finish = [&](int code) {
         if (finishing) return;
         finishing = true;
         if (state.isEnabled()) state.setEnabled(false);
-        // A usage report is followed by a refresh of the figures; the command
-        // waits for both, so that the server has them and the user sees them.
+        // The report ends with a refresh of the figures, which are then shown.
         const bool reporting = voice.session->pendingUsageReports() > 0;
-        refreshed = false;
         const auto deadline = core.loop.now() + usageReportWait;
         auto poll = std::make_shared<TimerHandle>();
-        const auto check = [&core, &voice, &state, &refreshed, reporting, deadline, code, poll] {
-            const bool waiting = voice.session->pendingUsageReports() > 0 || (reporting && !refreshed);
-            if (waiting && core.loop.now() < deadline) return;
+        const auto check = [&core, &voice, &state, reporting, deadline, code, poll] {
+            if (voice.session->pendingUsageReports() > 0 && core.loop.now() < deadline) return;
             poll->invalidate();
-            if (refreshed) std::cout << "usage: " << describeRemaining(state) << std::endl;
+            if (reporting) std::cout << "usage: " << describeRemaining(state) << std::endl;
             QCoreApplication::exit(code);
         };
         *poll = core.loop.every(std::chrono::milliseconds(20), check);
