@@ -156,10 +156,11 @@ TEST_F(VoiceSession, AToolCallIsAnsweredWithItsResultAndTheNextResponseWaitsForT
     EXPECT_EQ(output["message"], "plan set: 2 steps") << item;
     EXPECT_TRUE(hasLine(out, "activity: Planning…")) << out;
 
-    // Asked for once, and only after the response in flight was done.
+    // Asked for once, and only after the response in flight was done, which
+    // the server sent 400 ms after the result (at once would be a few ms).
     const auto requests = recorded("response.create");
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_GE(requests[0]["receivedAt"].get<int64_t>() - results[0]["receivedAt"].get<int64_t>(), 390);
+    EXPECT_GE(requests[0]["receivedAt"].get<int64_t>() - results[0]["receivedAt"].get<int64_t>(), 300);
     EXPECT_TRUE(recorded("response.cancel").empty());
 
     // The answer was played, as sent, to the speaker.
