@@ -21,7 +21,7 @@ std::optional<ProcessSample> sampleProcess(int pid)
     std::istringstream fields(stat.substr(stat.rfind(')') + 2));
     std::vector<std::string> f;
     for (std::string field; fields >> field;) f.push_back(field);
-    if (f.size() < 13) return std::nullopt;
+    if (f.size() < 13 || f[0] == "Z") return std::nullopt; // gone, or ended and not yet reaped
     ProcessSample sample;
     sample.cpuSeconds = double(std::stoll(f[11]) + std::stoll(f[12])) / double(sysconf(_SC_CLK_TCK));
     std::ifstream status(dir + "/status");

@@ -17,7 +17,8 @@
 
 namespace twk::bench {
 
-/// CPU time (all threads) and resident memory of a running process.
+/// CPU time (all threads) and resident memory of a running process
+/// (nullopt once it has ended).
 struct ProcessSample {
     double cpuSeconds = 0;
     long rssKiB = 0;
