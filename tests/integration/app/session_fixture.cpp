@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 
-#include <filesystem>
 #include <fstream>
 
 namespace twk::test {

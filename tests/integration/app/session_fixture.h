@@ -53,7 +53,6 @@ protected:
     std::string wavOf(const std::string& name, const std::string& pcm) const;
 
     std::string speakerFile() const { return path("speaker.wav"); }
-    ServerProcess& server() { return *server_; }
 
 private:
     QTemporaryDir dir_;
