@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <thread>
 
@@ -61,7 +62,10 @@ int main(int argc, char** argv)
     rig.writeFile("drops.json", dropScenario(healthy).dump(1));
     rig.startServer({"--scenario", rig.path("drops.json")});
     const auto start = Clock::now();
-    test::ChildProcess& app = rig.startSession(exe, {}, {{"ASAN_OPTIONS", "detect_leaks=1"}});
+    // Options given to this program (quarantine_size_mb=0, say) are passed on.
+    const char* given = std::getenv("ASAN_OPTIONS");
+    const std::string asanOptions = given && *given ? std::string(given) + ":detect_leaks=1" : "detect_leaks=1";
+    test::ChildProcess& app = rig.startSession(exe, {}, {{"ASAN_OPTIONS", asanOptions}});
 
     std::vector<std::pair<double, long>> memory; // seconds, RSS KiB
     std::optional<int> status;
