@@ -155,7 +155,11 @@ HttpResponse RequestRouter::status(const HttpRequest& request)
         if (userId) throw Refusal{400, "userId is given more than once"};
         userId = value;
     }
-    return jsonResponse(200, statusJson(usage_.status(checkedUserId(userId ? &*userId : nullptr))));
+    const std::string id = checkedUserId(userId ? &*userId : nullptr);
+    const UsageStatus usage = usage_.status(id);
+    logLine("[twk/server] status for " + shortId(id) + ": " + seconds(usage.usedSeconds) + " used, " +
+            seconds(usage.remainingSeconds) + " left");
+    return jsonResponse(200, statusJson(usage));
 }
 
 HttpResponse RequestRouter::track(const HttpRequest& request)

@@ -16,6 +16,7 @@ ScenarioEngine::ScenarioEngine(std::shared_ptr<const Scenario> scenario, Realtim
       connectionNumber_(connectionNumber)
 {
     timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % early: a scripted pause is a lower bound
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (waiting_ == Waiting::delay) {
             waiting_ = Waiting::nothing;

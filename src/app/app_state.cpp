@@ -133,6 +133,13 @@ void AppState::refreshStatus()
     spawn(loop_, refreshStatusTask(loop_, *backend_, this, alive_));
 }
 
+Task<void> AppState::refreshStatusAndWait()
+{
+    if (backend_ == nullptr) co_return;
+    auto refresh = refreshStatusTask(loop_, *backend_, this, alive_);
+    co_await std::move(refresh);
+}
+
 void AppState::startSessionTick()
 {
     if (sessionTickTimer) sessionTickTimer->invalidate();

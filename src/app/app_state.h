@@ -43,6 +43,8 @@ public:
     /// Fetches the usage figures and publishes them on the main loop; a
     /// failed fetch changes nothing.
     void refreshStatus();
+    /// `refreshStatus` for a caller that waits until the figures are in (or the fetch failed).
+    Task<void> refreshStatusAndWait();
     /// Counts `remainingSeconds` down once a second (display only, never
     /// below 0); restarting replaces the running countdown.
     void startSessionTick();

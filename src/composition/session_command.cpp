@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <iostream>
 
 namespace twk {
@@ -23,6 +24,12 @@ std::string describe(const SessionStatus& status)
     case SessionStatus::Kind::error: return "error: " + status.message;
     }
     return "?";
+}
+
+std::string describeRemaining(const AppState& state)
+{
+    const auto left = static_cast<long long>(std::max(state.remainingSeconds(), 0.0));
+    return std::to_string(left / 60) + "m " + std::to_string(left % 60) + "s left this month (" + state.plan() + " plan)";
 }
 
 /// Shows the conversation on standard output, one line per change.
@@ -46,9 +53,10 @@ std::vector<Subscription> printConversation(AppState& state)
 } // namespace
 
 /// A voice session without the tray: switched on at start, off on SIGINT,
-/// SIGTERM or after --seconds. It ends only once its usage report is out (or
-/// after a few seconds without an answer), and with status 1 when the session
-/// itself ended on an error.
+/// SIGTERM or after --seconds. It ends only once its usage report is out and
+/// the figures are refreshed (then shown as "usage: ..."), or after a few
+/// seconds without an answer, and with status 1 when the session itself ended
+/// on an error.
 int runSession(int argc, char** argv, const Command& cmd)
 {
     const auto config = loadServiceConfig();
@@ -65,11 +73,14 @@ int runSession(int argc, char** argv, const Command& cmd)
         if (finishing) return;
         finishing = true;
         if (state.isEnabled()) state.setEnabled(false);
+        // The report ends with a refresh of the figures, which are then shown.
+        const bool reporting = voice.session->pendingUsageReports() > 0;
         const auto deadline = core.loop.now() + usageReportWait;
         auto poll = std::make_shared<TimerHandle>();
-        const auto check = [&core, &voice, deadline, code, poll] {
+        const auto check = [&core, &voice, &state, reporting, deadline, code, poll] {
             if (voice.session->pendingUsageReports() > 0 && core.loop.now() < deadline) return;
             poll->invalidate();
+            if (reporting) std::cout << "usage: " << describeRemaining(state) << std::endl;
             QCoreApplication::exit(code);
         };
         *poll = core.loop.every(std::chrono::milliseconds(20), check);

@@ -373,7 +373,8 @@ Task<void> Session::reportUsage(std::weak_ptr<Session> weak, Backend& backend, M
     auto report = backend.trackUsage(seconds);
     co_await std::move(report);
     co_await onMain(loop);
-    state.refreshStatus();
+    auto refresh = state.refreshStatusAndWait();
+    co_await std::move(refresh);
     if (auto self = weak.lock()) --self->pendingUsageReports_;
 }
 

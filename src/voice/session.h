@@ -65,7 +65,8 @@ public:
     bool responseActive() const { return responseActive_; }
     int reconnectAttempts() const { return reconnectAttempts_; }
     bool hasClient() const { return client_ != nullptr; }
-    /// Usage reports still on their way (a quitting program waits for them).
+    /// Usage reports, and the status refreshes that follow them, still on
+    /// their way (a quitting program waits for them).
     int pendingUsageReports() const { return pendingUsageReports_; }
 
 private:

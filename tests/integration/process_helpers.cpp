@@ -120,4 +120,16 @@ const std::string& ChildProcess::output()
     return output_;
 }
 
+bool hasLine(const std::string& output, const std::string& line)
+{
+    return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
+}
+
+size_t occurrences(const std::string& output, const std::string& text)
+{
+    size_t count = 0;
+    for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + text.size())) ++count;
+    return count;
+}
+
 } // namespace twk::test

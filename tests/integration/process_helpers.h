@@ -36,4 +36,9 @@ private:
     std::string output_;
 };
 
+/// Whether a process's `output` holds `line` as a whole line.
+bool hasLine(const std::string& output, const std::string& line);
+/// How many times `text` occurs in `output`.
+size_t occurrences(const std::string& output, const std::string& text);
+
 } // namespace twk::test

@@ -426,5 +426,28 @@ TEST_F(SessionTest, StoppingReportsTheConnectedTimeThenRefreshesTheFigures)
     EXPECT_EQ(state.remainingSeconds(), 570) << "the tick stopped with the session";
 }
 
+TEST_F(SessionTest, AUsageReportIsOnItsWayUntilTheRefreshAfterItHasAnswered)
+{
+    switchOn();
+    loop.advance(seconds(30));
+    http.respond = nullptr; // from here on the test answers each request
+    const auto answer = [this](Expected<HttpResponse> reply) {
+        auto pending = http.takePending();
+        ASSERT_EQ(pending.size(), 1u);
+        pending[0](std::move(reply));
+        loop.runPosted();
+    };
+    state.setEnabled(false);
+    loop.runPosted();
+    EXPECT_EQ(session->pendingUsageReports(), 1);
+    answer(FakeHttpClient::reply(200, "{}"));
+    EXPECT_EQ(http.last().method, "GET");
+    EXPECT_EQ(session->pendingUsageReports(), 1) << "a quitting program would lose the refresh";
+    const double shown = state.remainingSeconds();
+    answer(FakeHttpClient::reply(503));
+    EXPECT_EQ(session->pendingUsageReports(), 0) << "a failed refresh ends the wait too";
+    EXPECT_EQ(state.remainingSeconds(), shown);
+}
+
 } // namespace
 } // namespace twk

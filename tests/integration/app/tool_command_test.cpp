@@ -25,11 +25,6 @@ Outcome runTool(const std::vector<std::string>& args)
     return outcome;
 }
 
-bool hasLine(const std::string& output, const std::string& line)
-{
-    return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
-}
-
 TEST(ToolCommand, PlanAndStopRoutesAnswerAsTheModelWouldSeeThem)
 {
     const auto plan = runTool({"set_plan", R"({"steps":["Open Files","Find the report"]})"});

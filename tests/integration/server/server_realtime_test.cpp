@@ -210,6 +210,30 @@ TEST_F(ServerRealtimeTest, ADropSendsNoCloseFrameAndACloseDoes)
     EXPECT_EQ(server.stop(), 0);
 }
 
+TEST_F(ServerRealtimeTest, AScriptedPauseIsNeverCutShort)
+{
+    // Each pause is counted from its cue, which arrives after the client sent it.
+    const std::vector<double> pauses{0.2, 0.3, 0.45, 0.6};
+    json steps = json::array();
+    for (size_t i = 0; i < pauses.size(); ++i) {
+        const json cue = {{"type", "input_audio_buffer.clear"}, {"event_id", std::to_string(i)}};
+        steps.push_back({{"on", {{"message", cue}}}});
+        steps.push_back({{"on", {{"delay", pauses[i]}}}, {"send", {{"type", "test.tick"}}}});
+    }
+    write("scenario.json", json{{"steps", steps}}.dump());
+    ServerProcess server(path("data"), {"--scenario", path("scenario.json")});
+    RealtimeTestClient client;
+    ASSERT_TRUE(client.open(server.realtimeOrigin(), mintSecret(server)));
+    for (size_t i = 0; i < pauses.size(); ++i) {
+        const size_t mark = client.events().size();
+        const auto sent = std::chrono::steady_clock::now();
+        client.send({{"type", "input_audio_buffer.clear"}, {"event_id", std::to_string(i)}});
+        ASSERT_TRUE(client.waitFor("test.tick", mark));
+        const auto waited = std::chrono::steady_clock::now() - sent;
+        EXPECT_GE(waited + std::chrono::milliseconds(1), std::chrono::duration<double>(pauses[i])) << "pause " << i;
+    }
+}
+
 TEST_F(ServerRealtimeTest, WithoutAScenarioATurnGetsADemoReply)
 {
     ServerProcess server(path("data"));

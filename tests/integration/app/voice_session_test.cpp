@@ -1,0 +1,222 @@
+// `tarnwick session` talking to the real tarnwick-server over loopback: how
+// the session is configured, the microphone streamed and muted, tool calls
+// answered, and the connected time accounted for.
+
+#include "integration/app/session_fixture.h"
+#include "tools/system_prompt.h"
+#include "tools/tool_dispatcher.h"
+
+#include "fakes/pcm_signals.h"
+#include "voice/wav_file.h"
+
+#include <csignal>
+#include <regex>
+#include <thread>
+
+namespace twk::test {
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+constexpr size_t bytesPerMs = 48; // PCM16 mono at 24 kHz
+
+class VoiceSession : public SessionFixture {
+protected:
+    /// The first thing the client sends configures the whole session.
+    void expectConfiguredFor(Verbosity verbosity, const std::string& voice, const std::string& modality)
+    {
+        const auto all = recording();
+        ASSERT_FALSE(all.empty());
+        ASSERT_EQ(all.front()["type"], "session.update");
+        const json& session = all.front()["message"]["session"];
+        const std::string instructions = session.value("instructions", "");
+        EXPECT_TRUE(instructions.ends_with("\n\n" + std::string(basePrompt()) + "\n" + std::string(verbosityLine(verbosity))))
+            << instructions.substr(0, 200);
+        EXPECT_EQ(session["tools"].size(), 27u);
+        EXPECT_EQ(session["tools"], ToolDispatcher::schema());
+        EXPECT_EQ(session["output_modalities"], json::array({modality}));
+        const json pcm24k = {{"type", "audio/pcm"}, {"rate", 24000}};
+        EXPECT_EQ(session["audio"]["input"]["format"], pcm24k);
+        EXPECT_EQ(session["audio"]["output"]["format"], pcm24k);
+        EXPECT_EQ(session["audio"]["output"]["voice"], voice);
+        const json& detection = session["audio"]["input"]["turn_detection"];
+        EXPECT_EQ(detection["type"], "semantic_vad");
+        EXPECT_EQ(detection["create_response"], true);
+        EXPECT_EQ(detection["interrupt_response"], false);
+    }
+};
+
+TEST_F(VoiceSession, SpeechIsStreamedInRealTimeAndTheConnectedTimeIsReportedOnInterrupt)
+{
+    setSetting("twk.voice", "cedar");
+    setSetting("twk.verbosity", "normal");
+    startServer({{"steps",
+                  {{{"on", {{"vad", "speech_stopped"}}},
+                    {"send",
+                     {{"type", "conversation.item.input_audio_transcription.completed"},
+                      {"transcript", "make a plan for the report"}}}}}}});
+    auto app = startSession(speechWav("Please make a plan for the quarterly report."));
+    // The server heard the end of the utterance in what the microphone sent.
+    ASSERT_TRUE(app->waitForOutput("you: make a plan for the report\n", 20s)) << app->output() << serverLog();
+    std::this_thread::sleep_for(1500ms);
+    app->sendSignal(SIGINT);
+    ASSERT_EQ(app->waitForExit(15s), 0) << app->output();
+    const std::string out = app->output();
+
+    // One credential, minted before the one realtime connection.
+    const std::string log = serverLog();
+    EXPECT_EQ(occurrences(log, "credential for " + shortUserId()), 1u) << log;
+    EXPECT_LT(log.find("credential for"), log.find("realtime #1 connected")) << log;
+    EXPECT_EQ(occurrences(log, "realtime #2"), 0u) << log;
+    expectConfiguredFor(Verbosity::normal, "cedar", "audio");
+
+    // The microphone is streamed as captured, 48 bytes per millisecond. The
+    // first half second is left out: what was captured while the socket
+    // opened may arrive at once.
+    const auto appends = recorded("input_audio_buffer.append");
+    ASSERT_GT(appends.size(), 50u);
+    const int64_t from = appends.front()["receivedAt"].get<int64_t>() + 500;
+    size_t bytes = 0;
+    int64_t first = -1, last = -1;
+    for (const json& append : appends) {
+        const int64_t at = append["receivedAt"];
+        if (at < from) continue;
+        // Each append carries what was captured since the one before.
+        if (first >= 0) bytes += appendedBytes(append);
+        if (first < 0) first = at;
+        last = at;
+    }
+    ASSERT_GT(last - first, 2000) << "too short a stretch to measure";
+    const double rate = double(bytes) / double(last - first);
+    EXPECT_NEAR(rate, double(bytesPerMs), 0.08 * bytesPerMs) << bytes << " bytes in " << (last - first) << " ms";
+
+    EXPECT_LT(out.find("status: connecting\n"), out.find("status: listening\n")) << out;
+    EXPECT_LT(out.find("status: listening\n"), out.find("status: off\n")) << out;
+
+    // On the way out: the connected time reported, then the figures fetched
+    // again and shown, and the server keeps the report.
+    std::smatch tracked;
+    ASSERT_TRUE(std::regex_search(log.begin(), log.end(), tracked,
+                                  std::regex("usage for " + shortUserId() + R"(: \+([0-9.]+) s)")))
+        << log;
+    const double seconds = std::stod(tracked[1]);
+    const double streamed = double(appends.back()["receivedAt"].get<int64_t>() -
+                                   recording().front()["receivedAt"].get<int64_t>()) / 1000;
+    EXPECT_GE(seconds, streamed - 0.2);
+    EXPECT_LE(seconds, streamed + 3);
+    const auto statusLine = log.find("status for " + shortUserId(), tracked.position(0));
+    EXPECT_NE(statusLine, std::string::npos) << "no status refresh after the report:\n" << log;
+    const json status = usageStatus();
+    EXPECT_NEAR(status["usedSeconds"].get<double>(), seconds, 0.06);
+    const auto left = static_cast<long long>(status["remainingSeconds"].get<double>());
+    EXPECT_TRUE(hasLine(out, "usage: " + std::to_string(left / 60) + "m " + std::to_string(left % 60) +
+                                 "s left this month (free plan)"))
+        << out;
+}
+
+TEST_F(VoiceSession, AToolCallIsAnsweredWithItsResultAndTheNextResponseWaitsForTheCurrentOne)
+{
+    const std::string reply = speechLikePcm(600);
+    wavOf("reply.wav", reply);
+    startServer({{"steps",
+                  {{{"on", "session.update"},
+                    {"send",
+                     {{{"type", "response.created"}},
+                      {{"type", "response.function_call_arguments.done"},
+                       {"call_id", "call_7"},
+                       {"name", "set_plan"},
+                       {"arguments", R"({"steps":["Open Files","Find the report"]})"}}}}},
+                   {{"on", {{"message", {{"type", "conversation.item.create"}, {"item", {{"type", "function_call_output"}}}}}}}},
+                   {{"on", {{"delay", 0.4}}}, {"send", {{"type", "response.done"}}}},
+                   {{"on", "response.create"},
+                    {"send",
+                     {{{"type", "response.created"}},
+                      {{"type", "response.output_audio_transcript.done"}, {"transcript", "The plan is ready."}}}}},
+                   {{"audio", "reply.wav"}},
+                   {{"send", {{"type", "response.done"}}}}}}});
+    auto app = startSession(wavOf("quiet.wav", silencePcm(200)));
+    ASSERT_TRUE(app->waitForOutput("assistant: The plan is ready.\n", 20s)) << app->output() << serverLog();
+    ASSERT_TRUE(app->waitForOutput("playback drained — mic unmuted", 10s)) << app->output();
+    std::this_thread::sleep_for(1500ms); // back to listening a second after the response
+    app->sendSignal(SIGTERM);
+    ASSERT_EQ(app->waitForExit(15s), 0) << app->output();
+    const std::string out = app->output();
+    const auto answered = out.find("assistant: The plan is ready.");
+    EXPECT_LT(out.find("status: acting\n"), answered) << out;
+    EXPECT_NE(out.find("status: listening\n", answered), std::string::npos) << out;
+
+    const auto results = recorded("conversation.item.create");
+    ASSERT_EQ(results.size(), 1u);
+    const json& item = results[0]["message"]["item"];
+    EXPECT_EQ(item["type"], "function_call_output");
+    EXPECT_EQ(item["call_id"], "call_7");
+    const json output = json::parse(item.value("output", ""), nullptr, false);
+    EXPECT_EQ(output["ok"], true) << item;
+    EXPECT_EQ(output["message"], "plan set: 2 steps") << item;
+    EXPECT_TRUE(hasLine(out, "activity: Planning…")) << out;
+
+    // Asked for once, and only after the response in flight was done, which
+    // the server sent 400 ms after the result (at once would be a few ms).
+    const auto requests = recorded("response.create");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_GE(requests[0]["receivedAt"].get<int64_t>() - results[0]["receivedAt"].get<int64_t>(), 300);
+    EXPECT_TRUE(recorded("response.cancel").empty());
+
+    // The answer was played, as sent, to the speaker.
+    const auto file = readWav(speakerFile());
+    ASSERT_TRUE(file.ok()) << file.error().description();
+    const WavAudio& played = file.value();
+    EXPECT_EQ(played.format.sampleRate, 24000);
+    EXPECT_NEAR(double(played.frames()), double(reply.size() / 2), 480);
+    const auto* samples = reinterpret_cast<const int16_t*>(played.data.data());
+    int16_t peak = 0;
+    for (size_t i = 0; i < played.frames(); ++i) peak = std::max<int16_t>(peak, samples[i]);
+    EXPECT_GT(peak, 8000);
+}
+
+TEST_F(VoiceSession, TheMicrophoneIsMutedWhileAResponseRunsAndSpeechThenIsTakenForTheAssistants)
+{
+    setSetting("twk.voice", "sage");
+    setSetting("twk.verbosity", "silent");
+    const json speechStarted = {{"type", "input_audio_buffer.speech_started"}, {"audio_start_ms", 0}};
+    startServer({{"steps",
+                  {{{"on", "input_audio_buffer.append"}},
+                   {{"on", {{"delay", 0.5}}}, {"send", {{"type", "response.created"}}}},
+                   {{"on", {{"delay", 0.5}}}, {"send", speechStarted}},
+                   {{"on", {{"delay", 0.5}}}, {"send", {{"type", "response.done"}}}},
+                   {{"on", {{"delay", 0.5}}}, {"send", speechStarted}}}}});
+    auto app = startSession(wavOf("quiet.wav", silencePcm(200)));
+    ASSERT_TRUE(app->waitForOutput("speech_started while botSpeaking=false", 20s)) << app->output() << serverLog();
+    std::this_thread::sleep_for(500ms);
+    app->sendSignal(SIGTERM);
+    ASSERT_EQ(app->waitForExit(15s), 0) << app->output();
+    const std::string out = app->output();
+
+    expectConfiguredFor(Verbosity::silent, "sage", "text");
+    // Speech during the response is taken for the assistant's own voice;
+    // after it there is nothing left to cancel.
+    const auto whileSpeaking = out.find("speech_started while botSpeaking=true");
+    ASSERT_NE(whileSpeaking, std::string::npos) << out;
+    EXPECT_LT(whileSpeaking, out.find("[twk/session] response done")) << out;
+    EXPECT_TRUE(recorded("response.cancel").empty());
+
+    // No microphone audio reached the server between response.created and
+    // response.done, a second apart; it flowed before and after.
+    const auto appends = recorded("input_audio_buffer.append");
+    ASSERT_GT(appends.size(), 10u);
+    int64_t longestGap = 0;
+    size_t gapEnd = 0;
+    for (size_t i = 1; i < appends.size(); ++i) {
+        const int64_t gap = appends[i]["receivedAt"].get<int64_t>() - appends[i - 1]["receivedAt"].get<int64_t>();
+        if (gap > longestGap) longestGap = gap, gapEnd = i;
+    }
+    EXPECT_GE(longestGap, 850);
+    EXPECT_LE(longestGap, 1400);
+    EXPECT_GT(gapEnd, 10u) << "audio flowed before the response";
+    EXPECT_GT(appends.size() - gapEnd, 10u) << "and again after it";
+    EXPECT_LT(out.find("status: acting\n"), out.find("mic unmuted (no pending audio)")) << out;
+}
+
+} // namespace
+} // namespace twk::test
