@@ -51,6 +51,10 @@ void RealtimeClient::connect(const std::string& clientSecret, const std::string&
     socket->open(std::move(request), makeHandlers());
     // The socket keeps it until the handshake is done.
     sendMessage(realtime::sessionUpdate(config_));
+    {
+        std::lock_guard lock(mutex_);
+        configured_ = true;
+    }
     deliver(realtime::State{SessionStatus::listening()});
 }
 
@@ -75,6 +79,12 @@ WebSocketHandlers RealtimeClient::makeHandlers()
 
 void RealtimeClient::send(std::span<const std::uint8_t> audio)
 {
+    {
+        // Audio captured while connect() is still opening the socket would go
+        // ahead of the session's configuration: it is dropped instead.
+        std::lock_guard lock(mutex_);
+        if (!configured_) return;
+    }
     sendMessage(realtime::audioAppend(audio));
 }
 

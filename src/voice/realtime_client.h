@@ -47,7 +47,8 @@ public:
     /// Opens the socket with the short-lived `clientSecret` and configures
     /// the session. Does nothing while a socket is open.
     void connect(const std::string& clientSecret, const std::string& model);
-    /// Appends one chunk of 24 kHz mono Int16 microphone audio.
+    /// Appends one chunk of 24 kHz mono Int16 microphone audio (dropped
+    /// until `connect` has queued the session's configuration).
     void send(std::span<const std::uint8_t> audio);
     /// Returns a tool's result, with an optional Base64 PNG the model sees
     /// right after it; with `triggerResponse`, asks for the next response
@@ -80,6 +81,7 @@ private:
     // thread: a response request is never lost between the two flags.
     std::mutex mutex_;
     std::shared_ptr<WebSocket> task_;
+    bool configured_ = false; // the session.update is queued: audio may follow
     bool responseInFlight_ = false;
     bool pendingResponseCreate_ = false;
 

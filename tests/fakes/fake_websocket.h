@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,10 +18,13 @@ class FakeWebSocket : public WebSocket {
 public:
     void open(WebSocketRequest r, WebSocketHandlers h) override
     {
-        std::lock_guard lock(mutex_);
-        ++opens;
-        request = std::move(r);
-        handlers = std::move(h);
+        {
+            std::lock_guard lock(mutex_);
+            ++opens;
+            request = std::move(r);
+            handlers = std::move(h);
+        }
+        if (whileOpening) whileOpening();
     }
     void sendText(std::string text) override
     {
@@ -63,6 +67,8 @@ public:
         sent.clear();
     }
 
+    /// Runs inside `open`, as another thread's work might while it opens.
+    std::function<void()> whileOpening;
     int opens = 0;
     WebSocketRequest request;
     WebSocketHandlers handlers;
@@ -78,10 +84,13 @@ public:
     std::shared_ptr<WebSocket> makeWebSocket() override
     {
         made.push_back(std::make_shared<FakeWebSocket>());
+        made.back()->whileOpening = whileOpening;
         return made.back();
     }
     FakeWebSocket& last() { return *made.back(); }
 
+    /// Given to each socket made from now on.
+    std::function<void()> whileOpening;
     std::vector<std::shared_ptr<FakeWebSocket>> made;
 };
 

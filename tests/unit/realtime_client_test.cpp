@@ -56,6 +56,15 @@ TEST_F(RealtimeClientTest, ConnectsOnceToTheEndpointWithOnlyTheBearerHeaderAndCo
     EXPECT_EQ(events, std::vector<RealtimeClient::Event>{State{SessionStatus::listening()}});
 }
 
+TEST_F(RealtimeClientTest, AudioCapturedWhileTheSocketOpensNeverGoesAheadOfTheSessionUpdate)
+{
+    const std::vector<std::uint8_t> chunk(960, 7);
+    factory.whileOpening = [&] { client->send(chunk); }; // the capture thread, mid-connect
+    client->connect("ek_secret", "gpt-realtime");
+    client->send(chunk);
+    EXPECT_EQ(factory.last().sentTypes(), (std::vector<std::string>{"session.update", "input_audio_buffer.append"}));
+}
+
 TEST_F(RealtimeClientTest, SessionUpdateHoldsEveryFieldOfTheConfiguration)
 {
     client->connect("ek_secret", "gpt-realtime");
