@@ -1,5 +1,7 @@
 #pragma once
 
+#include "integration/qt_spin.h"
+
 #include "common/log.h"
 #include "voice/audio_service.h"
 
@@ -59,16 +61,5 @@ struct Logs {
         return found;
     }
 };
-
-/// Runs the Qt event loop (where the main loop's work runs) until `done`.
-inline bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-    }
-    return true;
-}
 
 } // namespace twk::test
