@@ -22,6 +22,13 @@ namespace twk {
 class NoRunningApplications : public Workspace {
 public:
     std::vector<RunningApplication> runningApplications() override { return {}; }
+    std::optional<int> frontmostApplicationPid() override { return std::nullopt; }
+    bool activate(int) override { return false; }
+    bool terminate(int) override { return false; }
+    std::vector<InstalledApplication> installedApplications() override { return {}; }
+    std::optional<InstalledApplication> applicationWithId(const std::string&) override { return std::nullopt; }
+    void launch(const InstalledApplication&, LaunchCompletion completion) override { completion("not available"); }
+    bool openURL(const std::string&) override { return false; }
 };
 
 struct Core {
