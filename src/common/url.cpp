@@ -101,4 +101,19 @@ std::optional<Url> parseUrl(std::string_view text)
     return url;
 }
 
+std::string fileUrl(std::string_view absolutePath)
+{
+    std::string url = "file://";
+    size_t start = 0;
+    while (start <= absolutePath.size()) {
+        const size_t slash = absolutePath.find('/', start);
+        const size_t end = slash == std::string_view::npos ? absolutePath.size() : slash;
+        url += percentEncode(absolutePath.substr(start, end - start));
+        if (slash == std::string_view::npos) break;
+        url += '/';
+        start = slash + 1;
+    }
+    return url;
+}
+
 } // namespace twk

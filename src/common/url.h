@@ -26,4 +26,7 @@ std::string percentDecode(std::string_view text);
 /// (letters, digits, "-", ".", "_", "~"), for a query value or path segment.
 std::string percentEncode(std::string_view text);
 
+/// The "file://" URL of an absolute path, each segment percent-encoded.
+std::string fileUrl(std::string_view absolutePath);
+
 } // namespace twk

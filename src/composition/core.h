@@ -12,7 +12,9 @@
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/media_keys.h"
 #include "platform/workspace.h"
+#include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
 namespace twk {
@@ -31,6 +33,12 @@ public:
     bool openURL(const std::string&) override { return false; }
 };
 
+/// Media keys reach no player until the desktop's player control is wired in.
+class NoMediaPlayer : public MediaKeys {
+public:
+    void press(MediaKey) override {}
+};
+
 struct Core {
     explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
 
@@ -43,7 +51,9 @@ struct Core {
     AppState state{settings, loop, &backend};
     LinuxHost host;
     NoRunningApplications workspace;
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace}};
+    NoMediaPlayer mediaKeys;
+    Skills skills{{loop, workspace, mediaKeys, host}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
 };
 
 } // namespace twk

@@ -37,6 +37,9 @@ public:
     virtual std::string timeZoneIdentifier() const = 0;
     /// The current time in the current time zone.
     virtual LocalTime localTime() const = 0;
+    /// The folder holding the user's own music; nothing when the user has
+    /// none (or turned it off).
+    virtual std::optional<std::string> musicFolder() const = 0;
 };
 
 } // namespace twk

@@ -6,6 +6,7 @@
 #include "tools/live_context.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
+#include "tools/skill_routes.h"
 #include "tools/system_prompt.h"
 #include "tools/tool_catalogue.h"
 
@@ -17,6 +18,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host)
 {
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
+    addSkillRoutes(routes_, services.skills, services.workers);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

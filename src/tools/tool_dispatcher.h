@@ -4,9 +4,11 @@
 #include "app/app_types.h"
 #include "common/cancellation_token.h"
 #include "common/main_loop.h"
+#include "common/worker_pool.h"
 #include "common/task.h"
 #include "platform/host.h"
 #include "platform/workspace.h"
+#include "skills/skills.h"
 #include "tools/tool_result.h"
 #include "tools/tool_routes.h"
 
@@ -32,6 +34,9 @@ public:
         CancellationToken& cancellation;
         Host& host;
         Workspace& workspace;
+        Skills& skills;
+        /// Where routes run work that must not hold up the main thread.
+        WorkerPool& workers;
     };
 
     explicit ToolDispatcher(const Services& services);

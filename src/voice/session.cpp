@@ -1,22 +1,15 @@
 #include "voice/session.h"
 
 #include "common/log.h"
+#include "common/text_case.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 
 namespace twk {
 namespace {
 
 constexpr const char* reconnectingActivity = "reconnecting…";
-
-std::string lowercase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string quotaMessage(double remainingSeconds)
 {
@@ -181,7 +174,7 @@ void Session::handle(const std::shared_ptr<RealtimeClient>& source, const realti
 
 void Session::handleError(const std::string& message)
 {
-    const bool connectionError = message == "connection lost" || lowercase(message).find("connect") != std::string::npos;
+    const bool connectionError = message == "connection lost" || lowercased(message).find("connect") != std::string::npos;
     if (connectionError && s_.state.isEnabled() && reconnectAttempts_ < maxReconnectAttempts) return reconnect();
     endSession(message);
 }

@@ -41,4 +41,18 @@ T runTask(VirtualMainLoop& loop, Task<T> task)
     if constexpr (!std::is_void_v<T>) return std::move(*outcome->value);
 }
 
+/// Starts `task` on the virtual loop and runs what is posted; the task then
+/// waits for virtual time (`loop.advance`) or callbacks. The returned slot
+/// holds the value once the task has ended.
+template <typename T>
+std::shared_ptr<std::optional<T>> startTask(VirtualMainLoop& loop, Task<T> task)
+{
+    auto slot = std::make_shared<std::optional<T>>();
+    spawn(loop, [](Task<T> t, std::shared_ptr<std::optional<T>> out) -> Task<void> {
+        out->emplace(co_await std::move(t));
+    }(std::move(task), slot));
+    loop.runPosted();
+    return slot;
+}
+
 } // namespace twk::test

@@ -1,5 +1,7 @@
 #include "fakes/fake_audio_system.h"
+#include "common/worker_pool.h"
 #include "fakes/fake_host.h"
+#include "fakes/fake_media_keys.h"
 #include "fakes/fake_http_client.h"
 #include "fakes/fake_websocket.h"
 #include "fakes/fake_workspace.h"
@@ -36,7 +38,10 @@ protected:
     test::FakeHost host;
     test::FakeWorkspace workspace;
     CancellationToken cancellation;
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace}};
+    test::FakeMediaKeys mediaKeys;
+    Skills skills{{loop, workspace, mediaKeys, host}};
+    WorkerPool workers{1};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
     test::FakeWebSocketFactory sockets;
     std::shared_ptr<Session> session;
     std::function<Expected<HttpResponse>()> mintAnswer = [] { return FakeHttpClient::reply(200, mintBody); };

@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/worker_pool.h"
 #include "fakes/fake_host.h"
+#include "fakes/fake_media_keys.h"
 #include "fakes/fake_workspace.h"
 #include "fakes/memory_settings.h"
 #include "fakes/run_task.h"
@@ -41,7 +42,10 @@ protected:
     CancellationToken cancellation;
     FakeHost host;
     FakeWorkspace workspace;
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace}};
+    test::FakeMediaKeys mediaKeys;
+    Skills skills{{loop, workspace, mediaKeys, host}};
+    WorkerPool workers{1};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
 };
 
 TEST_F(ToolDispatcherTest, NamesWithoutARouteAreRefusedByName)
@@ -128,6 +132,20 @@ TEST_F(ToolDispatcherTest, InstructionsUseTheHostAtTheTimeOfAsking)
     const std::string after = tools.systemPrompt(Verbosity::silent);
     EXPECT_NE(after.find("Current local time: 1:15 PM PDT (America/Los_Angeles)"), std::string::npos);
     EXPECT_TRUE(after.ends_with("\nDo not speak. Take actions and stay quiet."));
+}
+
+TEST_F(ToolDispatcherTest, SkillToolsReadTheirArgumentsAndAnswerWithTheSkillsText)
+{
+    workspace.apps = {{7, "com.slack.Slack", "Slack", true}};
+    EXPECT_EQ(run("open_app", R"({"name":"slack"})"), R"({"ok":true,"message":"focused Slack"})");
+    EXPECT_EQ(run("quit_app", R"({"name":"Slack"})"), R"({"ok":true,"message":"quit Slack"})");
+    EXPECT_EQ(run("play_pause_media"), R"({"ok":true,"message":"toggled play/pause"})");
+    EXPECT_EQ(run("next_track"), R"({"ok":true,"message":"next track"})");
+    EXPECT_EQ(run("previous_track"), R"({"ok":true,"message":"previous track"})");
+    EXPECT_EQ(run("play_on_spotify", R"({"query":42})"), R"({"ok":false,"error":"Spotify: invalid query"})");
+    EXPECT_EQ(run("play_on_apple_music", "{}"), R"({"ok":false,"error":"Apple Music: invalid query"})");
+    EXPECT_EQ(workspace.activated, std::vector<int>{7});
+    EXPECT_EQ(workspace.terminated, std::vector<int>{7});
 }
 
 } // namespace

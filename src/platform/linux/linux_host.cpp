@@ -146,4 +146,25 @@ LocalTime LinuxHost::localTime() const
     return t;
 }
 
+std::optional<std::string> LinuxHost::musicFolder() const
+{
+    const char* homeEnv = std::getenv("HOME");
+    const std::string home = homeEnv != nullptr && *homeEnv != '\0' ? homeEnv : "";
+    if (home.empty()) return std::nullopt;
+    const char* configEnv = std::getenv("XDG_CONFIG_HOME");
+    const std::filesystem::path config =
+        configEnv != nullptr && configEnv[0] == '/' ? std::filesystem::path(configEnv) : std::filesystem::path(home) / ".config";
+
+    std::string folder = home + "/Music";
+    if (auto value = envFileValue(config / "user-dirs.dirs", "XDG_MUSIC_DIR")) {
+        std::string dir = *value;
+        if (dir.starts_with("$HOME")) dir = home + dir.substr(5);
+        while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+        // A folder set to the home itself is how the user turns it off.
+        if (dir == home || dir.empty()) return std::nullopt;
+        if (dir.front() == '/') folder = dir;
+    }
+    return folder;
+}
+
 } // namespace twk

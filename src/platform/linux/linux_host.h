@@ -9,7 +9,8 @@ namespace twk {
 /// The user from the account database (GECOS full name), the machine's
 /// pretty name from machine-info (else the host name), and the time zone
 /// the C library uses: TZ when set, else the zone /etc/localtime links to,
-/// else /etc/timezone.
+/// else /etc/timezone. The music folder is the XDG user directory
+/// XDG_MUSIC_DIR (user-dirs.dirs in the config home), else ~/Music.
 class LinuxHost : public Host {
 public:
     /// `etcDir` is where machine-info, localtime and timezone are read.
@@ -20,6 +21,7 @@ public:
     std::optional<std::string> displayName() const override;
     std::string timeZoneIdentifier() const override;
     LocalTime localTime() const override;
+    std::optional<std::string> musicFolder() const override;
 
 private:
     std::string etcDir_;

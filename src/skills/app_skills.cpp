@@ -1,0 +1,120 @@
+#include "common/log.h"
+#include "common/text_case.h"
+#include "skills/skills.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace twk {
+namespace {
+
+constexpr double focusWaitSeconds = 0.6;
+constexpr auto launchWait = std::chrono::seconds(6);
+constexpr auto frontmostPoll = std::chrono::milliseconds(30);
+
+bool isBlank(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
+}
+
+/// What a launch reported within the wait; nothing reported counts as started.
+struct LaunchReport {
+    std::optional<std::string> error;
+};
+
+} // namespace
+
+std::optional<RunningApplication> Skills::findRunningApp(const std::string& matching)
+{
+    // A blank name would "contain" in every name: quitting it must not pick
+    // some application at random.
+    if (isBlank(matching)) return std::nullopt;
+    const std::string q = lowercased(matching);
+    const auto apps = s_.workspace.runningApplications();
+    const auto firstWhere = [&](auto&& hit) -> std::optional<RunningApplication> {
+        const auto it = std::find_if(apps.begin(), apps.end(), hit);
+        if (it == apps.end()) return std::nullopt;
+        return *it;
+    };
+    if (auto app = firstWhere([&](const RunningApplication& a) {
+            return !a.applicationId.empty() && lowercased(a.applicationId) == q;
+        }))
+        return app;
+    if (auto app = firstWhere([&](const RunningApplication& a) {
+            return a.localizedName && lowercased(*a.localizedName) == q;
+        }))
+        return app;
+    return firstWhere([&](const RunningApplication& a) {
+        return a.localizedName && lowercased(*a.localizedName).find(q) != std::string::npos;
+    });
+}
+
+Task<bool> Skills::waitForFrontmost(int pid, double timeoutSeconds)
+{
+    const auto deadline = s_.loop.now() + seconds(timeoutSeconds);
+    while (s_.loop.now() < deadline) {
+        if (s_.workspace.frontmostApplicationPid() == pid) co_return true;
+        co_await sleepFor(s_.loop, frontmostPoll);
+    }
+    logLine("[twk] waitForFrontmost: timed out waiting for pid " + std::to_string(pid));
+    co_return false;
+}
+
+std::optional<InstalledApplication> Skills::findAppURL(const std::string& q)
+{
+    if (isBlank(q)) return std::nullopt;
+    for (const auto& app : s_.workspace.installedApplications())
+        if (lowercased(app.name).find(q) != std::string::npos) return app; // equal is contained too
+    return std::nullopt;
+}
+
+Task<std::string> Skills::openApp(std::string name)
+{
+    if (auto running = findRunningApp(name)) {
+        const bool accepted = s_.workspace.activate(running->pid);
+        auto wait = waitForFrontmost(running->pid, focusWaitSeconds);
+        co_await std::move(wait);
+        if (!accepted) co_return err("could not focus " + name);
+        co_return ok("focused " + running->localizedName.value_or(name));
+    }
+
+    // Candidates in order: the identifier as given, the entry named exactly
+    // so, then any entry whose name contains it.
+    std::optional<InstalledApplication> candidate;
+    if (!isBlank(name)) candidate = s_.workspace.applicationWithId(name);
+    if (!candidate && !isBlank(name)) {
+        const std::string q = lowercased(name);
+        for (const auto& app : s_.workspace.installedApplications())
+            if (lowercased(app.name) == q) {
+                candidate = app;
+                break;
+            }
+    }
+    if (!candidate) candidate = findAppURL(lowercased(name));
+    if (!candidate) co_return err("no app matching " + name);
+    auto launched = launch(*candidate);
+    co_return co_await std::move(launched);
+}
+
+Task<std::string> Skills::launch(InstalledApplication candidate)
+{
+    auto start = [this, &candidate](std::function<void(LaunchReport)> done) {
+        // Whichever comes first: the launch's own report or the end of the wait.
+        s_.loop.after(launchWait, [done] { done(LaunchReport{}); });
+        s_.workspace.launch(candidate, [done](std::optional<std::string> error) { done(LaunchReport{std::move(error)}); });
+    };
+    auto awaited = awaitCallback<LaunchReport>(std::move(start));
+    const LaunchReport report = co_await std::move(awaited);
+    if (report.error) co_return err("launch failed: " + *report.error);
+    co_return ok("opened " + candidate.name);
+}
+
+std::string Skills::quitApp(const std::string& name)
+{
+    const auto running = findRunningApp(name);
+    if (!running) return err("no running app matches " + name);
+    if (!s_.workspace.terminate(running->pid)) return err("could not quit " + name);
+    return ok("quit " + running->localizedName.value_or(name));
+}
+
+} // namespace twk

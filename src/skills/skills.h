@@ -1,0 +1,72 @@
+#pragma once
+
+#include "common/main_loop.h"
+#include "common/task.h"
+#include "platform/host.h"
+#include "platform/media_keys.h"
+#include "platform/workspace.h"
+
+#include <optional>
+#include <string>
+
+namespace twk {
+
+/// Tools carried out directly through the operating system, without the
+/// computer-use agent. Each returns the JSON text handed back to the speech
+/// model: {"ok":true,"message":...} or {"ok":false,"error":...}. Operations
+/// that wait suspend the calling task on the main loop's clock; none blocks
+/// a thread for its waits.
+class Skills {
+public:
+    /// What the skills act on; all outlive the skills.
+    struct Services {
+        MainLoop& loop;
+        Workspace& workspace;
+        MediaKeys& mediaKeys;
+        Host& host;
+    };
+
+    explicit Skills(const Services& services) : s_(services) {}
+
+    // --- applications ---
+    /// Focuses the running application matching `name`, else launches the
+    /// installed one that matches.
+    Task<std::string> openApp(std::string name);
+    /// Politely quits the running application matching `name`.
+    std::string quitApp(const std::string& name);
+    /// The running application matching a spoken name, background ones
+    /// included: first by identifier, then by exact name, then by a name
+    /// containing it (letter case ignored in each). A blank name matches
+    /// nothing.
+    std::optional<RunningApplication> findRunningApp(const std::string& matching);
+    /// True once `pid` is the frontmost application, polling every 30 ms;
+    /// false after `timeoutSeconds` (at once for 0).
+    Task<bool> waitForFrontmost(int pid, double timeoutSeconds);
+    /// The first installed application whose name equals or contains `q`
+    /// (already lower-cased), in listing order: an earlier partial match
+    /// wins over a later exact one.
+    std::optional<InstalledApplication> findAppURL(const std::string& q);
+
+    // --- media ---
+    std::string playPauseMedia();
+    std::string nextTrack();
+    std::string previousTrack();
+    /// Plays the first track of the user's music folder whose path matches
+    /// `query`, else opens the music service's web search for it.
+    std::string playOnAppleMusic(const std::string& query);
+    /// Opens the Spotify search for `query` and brings Spotify forward.
+    Task<std::string> playOnSpotify(std::string query);
+
+    /// {"ok":true,"message":message}
+    static std::string ok(const std::string& message);
+    /// Logs the failure, then {"ok":false,"error":message}.
+    static std::string err(const std::string& message);
+
+private:
+    void postMediaKey(MediaKey key);
+    Task<std::string> launch(InstalledApplication candidate);
+
+    Services s_;
+};
+
+} // namespace twk

@@ -1,0 +1,50 @@
+#include "tools/skill_routes.h"
+
+#include <functional>
+
+namespace twk {
+namespace {
+
+Task<ToolResult> offMain(WorkerPool& workers, std::function<std::string()> skill)
+{
+    co_await onWorker(workers);
+    co_return ToolResult::textResult(skill());
+}
+
+Task<ToolResult> offMain(WorkerPool& workers, std::function<Task<std::string>()> skill)
+{
+    co_await onWorker(workers);
+    auto running = skill();
+    co_return ToolResult::textResult(co_await std::move(running));
+}
+
+} // namespace
+
+void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers)
+{
+    using Sync = std::function<std::string()>;
+    using Async = std::function<Task<std::string>()>;
+    routes.add("open_app", [&skills, &workers](const ToolArgs& args) {
+        return offMain(workers, Async([&skills, name = strArg(args, "name")] { return skills.openApp(name); }));
+    });
+    routes.add("quit_app", [&skills, &workers](const ToolArgs& args) {
+        return offMain(workers, Sync([&skills, name = strArg(args, "name")] { return skills.quitApp(name); }));
+    });
+    routes.add("play_pause_media", [&skills, &workers](const ToolArgs&) {
+        return offMain(workers, Sync([&skills] { return skills.playPauseMedia(); }));
+    });
+    routes.add("next_track",
+               [&skills, &workers](const ToolArgs&) { return offMain(workers, Sync([&skills] { return skills.nextTrack(); })); });
+    routes.add("previous_track",
+               [&skills, &workers](const ToolArgs&) { return offMain(workers, Sync([&skills] { return skills.previousTrack(); })); });
+    routes.add("play_on_apple_music", [&skills, &workers](const ToolArgs& args) {
+        return offMain(workers,
+                       Sync([&skills, query = strArg(args, "query")] { return skills.playOnAppleMusic(query); }));
+    });
+    routes.add("play_on_spotify", [&skills, &workers](const ToolArgs& args) {
+        return offMain(workers,
+                       Async([&skills, query = strArg(args, "query")] { return skills.playOnSpotify(query); }));
+    });
+}
+
+} // namespace twk

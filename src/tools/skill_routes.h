@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/worker_pool.h"
+#include "skills/skills.h"
+#include "tools/tool_routes.h"
+
+namespace twk {
+
+/// open_app, quit_app, the media keys and the two music tools. Each starts
+/// on a worker thread: the desktop calls behind them may take a moment and
+/// must not hold up the main thread.
+void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers);
+
+} // namespace twk

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/media_keys.h"
+
+#include <mutex>
+#include <vector>
+
+namespace twk::test {
+
+class FakeMediaKeys : public MediaKeys {
+public:
+    void press(MediaKey key) override
+    {
+        std::lock_guard lock(mutex_);
+        pressed_.push_back(key);
+    }
+    std::vector<MediaKey> pressed() const
+    {
+        std::lock_guard lock(mutex_);
+        return pressed_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<MediaKey> pressed_;
+};
+
+} // namespace twk::test
