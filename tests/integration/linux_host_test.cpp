@@ -134,3 +134,29 @@ TEST(LinuxHost, LocalTimeFollowsTheZoneInEffect)
 
 } // namespace
 } // namespace twk
+
+namespace twk {
+namespace {
+
+TEST(LinuxHost, TheMusicFolderIsTheUsersXdgMusicDirectory)
+{
+    // Each test desktop has its own HOME and config home.
+    const std::string home = std::getenv("HOME");
+    const std::filesystem::path dirs = std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "user-dirs.dirs";
+    LinuxHost host;
+    EXPECT_EQ(host.musicFolder(), home + "/Music");
+
+    std::ofstream(dirs) << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+                           "XDG_MUSIC_DIR=\"$HOME/Musik und Hörbücher\"\n";
+    EXPECT_EQ(host.musicFolder(), home + "/Musik und Hörbücher");
+
+    std::ofstream(dirs) << "XDG_MUSIC_DIR=\"/srv/music/\"\n";
+    EXPECT_EQ(host.musicFolder(), "/srv/music");
+
+    // Pointing it at the home is how the folder is turned off.
+    std::ofstream(dirs) << "XDG_MUSIC_DIR=\"$HOME/\"\n";
+    EXPECT_EQ(host.musicFolder(), std::nullopt);
+}
+
+} // namespace
+} // namespace twk
