@@ -9,10 +9,10 @@
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_host.h"
+#include "platform/linux/mpris_media_keys.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
-#include "platform/media_keys.h"
 #include "platform/workspace.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
@@ -33,12 +33,6 @@ public:
     bool openURL(const std::string&) override { return false; }
 };
 
-/// Media keys reach no player until the desktop's player control is wired in.
-class NoMediaPlayer : public MediaKeys {
-public:
-    void press(MediaKey) override {}
-};
-
 struct Core {
     explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
 
@@ -51,7 +45,7 @@ struct Core {
     AppState state{settings, loop, &backend};
     LinuxHost host;
     NoRunningApplications workspace;
-    NoMediaPlayer mediaKeys;
+    MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
 };

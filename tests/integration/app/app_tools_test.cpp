@@ -90,5 +90,18 @@ TEST_F(AppTools, OpenFocusListAndQuitRealApplicationsByTheirSpokenNames)
                         R"({"ok":false,"error":"no app matching no such program"})"));
 }
 
+TEST(MediaTools, MediaKeysReachThePlayerOnTheSessionBus)
+{
+    const auto log = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "player.log";
+    ChildProcess player(MPRIS_TEST_PLAYER, {"twkapp", "Playing", log.string()});
+    ASSERT_TRUE(player.waitForOutput("ready\n")) << player.output();
+    EXPECT_TRUE(hasLine(tool({"play_pause_media"}), R"({"ok":true,"message":"toggled play/pause"})"));
+    EXPECT_TRUE(hasLine(tool({"next_track"}), R"({"ok":true,"message":"next track"})"));
+    std::ifstream recorded(log);
+    std::vector<std::string> calls;
+    for (std::string line; std::getline(recorded, line);) calls.push_back(line);
+    EXPECT_EQ(calls, (std::vector<std::string>{"PlayPause", "Next"}));
+}
+
 } // namespace
 } // namespace twk::test
