@@ -8,7 +8,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -48,6 +48,16 @@ std::string statField(int pid, int n)
     return field;
 }
 
+/// Polls `done` at a steady pace: a client querying the X server back to
+/// back takes its time slices and stalls the starting applications.
+bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
+{
+    return spinUntil([&] {
+        std::this_thread::sleep_for(20ms);
+        return done();
+    }, timeout);
+}
+
 bool exited(int pid)
 {
     const std::string state = statField(pid, 3);
@@ -79,11 +89,11 @@ protected:
     std::optional<RunningApplication> waitForApp(const std::string& applicationId)
     {
         std::optional<RunningApplication> found;
-        spinUntil([&] {
+        pollUntil([&] {
             for (const auto& app : workspace.runningApplications())
                 if (app.applicationId == applicationId && app.regular) found = app;
             return found.has_value();
-        }, 10s);
+        });
         if (found) seen_.insert(found->pid);
         return found;
     }
@@ -92,18 +102,18 @@ protected:
     std::map<int, RunningApplication> waitForPids(const std::set<int>& pids)
     {
         std::map<int, RunningApplication> found;
-        spinUntil([&] {
+        pollUntil([&] {
             found.clear();
             for (const auto& app : workspace.runningApplications())
                 if (pids.count(app.pid) != 0 && app.regular) found[app.pid] = app;
             return found.size() == pids.size();
-        }, 10s);
+        });
         return found;
     }
 
     bool waitForFrontmost(int pid)
     {
-        return spinUntil([&] { return workspace.frontmostApplicationPid() == pid; });
+        return pollUntil([&] { return workspace.frontmostApplicationPid() == pid; });
     }
 
     /// Launches and waits for the completion: nothing on success, else the error.
@@ -151,7 +161,7 @@ TEST_F(LinuxWorkspaceTest, LaunchedApplicationIsListedComesToTheFrontAndQuitsPol
     EXPECT_NE(statField(calculator->pid, 6), std::to_string(getsid(0)));
 
     EXPECT_TRUE(workspace.terminate(calculator->pid));
-    EXPECT_TRUE(spinUntil([&] { return exited(calculator->pid); }));
+    EXPECT_TRUE(pollUntil([&] { return exited(calculator->pid); }));
     EXPECT_FALSE(workspace.terminate(calculator->pid));
     EXPECT_FALSE(workspace.terminate(0)); // never a whole process group
 }
@@ -278,7 +288,7 @@ TEST_F(LinuxWorkspaceTest, URLsReachTheirDefaultHandlerByteForByte)
     for (const auto& [url, argument] : cases) {
         fs::remove(received);
         EXPECT_TRUE(workspace.openURL(url)) << url;
-        EXPECT_TRUE(spinUntil([&] { return fs::exists(received); })) << url;
+        EXPECT_TRUE(pollUntil([&] { return fs::exists(received); })) << url;
         EXPECT_EQ(readFile(received), argument);
     }
     EXPECT_FALSE(workspace.openURL("twkunknown:anything"));
