@@ -8,12 +8,14 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <map>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace twk {
 namespace {
@@ -48,8 +50,8 @@ std::string statField(int pid, int n)
     return field;
 }
 
-/// Polls `done` at a steady pace: a client querying the X server back to
-/// back takes its time slices and stalls the starting applications.
+/// Polls `done` at a steady pace: window-list queries back to back kept the X
+/// server busy enough to stall a starting application for many seconds.
 bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
 {
     return spinUntil([&] {
