@@ -8,12 +8,16 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config git
   # libraries
   qt6-base-dev qt6-websockets-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
+  # window list and process ids (XCB, X-Resource), desktop entries and launching (GIO)
+  libxcb1-dev libxcb-res0-dev libglib2.0-dev
   # tarnwick-server
   libsqlite3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in
-  xvfb x11-utils dbus-daemon
+  xvfb x11-utils dbus-daemon openbox at-spi2-core libatk-adaptor
+  # real applications the integration tests launch, focus and quit
+  galculator mousepad zenity
   # the sound server the audio tests run against, its tools, and speech to feed it
   pulseaudio pulseaudio-utils espeak-ng sox
   # URL-scheme registration of the desktop entry

@@ -9,29 +9,15 @@
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_host.h"
+#include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
-#include "platform/workspace.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
 namespace twk {
-
-/// No running applications are known until the desktop's window list is
-/// wired in; list_apps answers with an empty list meanwhile.
-class NoRunningApplications : public Workspace {
-public:
-    std::vector<RunningApplication> runningApplications() override { return {}; }
-    std::optional<int> frontmostApplicationPid() override { return std::nullopt; }
-    bool activate(int) override { return false; }
-    bool terminate(int) override { return false; }
-    std::vector<InstalledApplication> installedApplications() override { return {}; }
-    std::optional<InstalledApplication> applicationWithId(const std::string&) override { return std::nullopt; }
-    void launch(const InstalledApplication&, LaunchCompletion completion) override { completion("not available"); }
-    bool openURL(const std::string&) override { return false; }
-};
 
 struct Core {
     explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
@@ -44,7 +30,7 @@ struct Core {
     Backend backend;
     AppState state{settings, loop, &backend};
     LinuxHost host;
-    NoRunningApplications workspace;
+    LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs one command inside a private, throw-away desktop:
-#   Xvfb on a display it picks itself, a private D-Bus session bus and fresh
-#   XDG folders. Everything started here is stopped when the command ends.
+#   Xvfb on a display it picks itself, a private D-Bus session bus, the
+#   accessibility (AT-SPI) bus with accessibility switched on, the openbox
+#   window manager (EWMH: client list, active window) and fresh XDG folders.
+# Each piece is waited for before the next starts. Everything started here,
+# and whatever the command started, is stopped when the command ends.
 # With --audio it also runs a private PulseAudio server (PULSE_SERVER points
 # at it) with a virtual microphone and a speaker that can be recorded:
 #   sink "micfeed"  - play a file into it (paplay -d micfeed FILE) ...
@@ -25,35 +28,38 @@ export TWK_HARNESS_RUN="$RUN"
 
 # PIDs of the processes whose environment holds this run's marker.
 marked() {
-  local env
-  for env in /proc/[0-9]*/environ; do
-    if grep -qzxF "TWK_HARNESS_RUN=$RUN" "$env" 2>/dev/null; then
-      env=${env#/proc/}; echo "${env%/environ}"
-    fi
-  done
+  grep -lzxF "TWK_HARNESS_RUN=$RUN" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3
+}
+
+# Whether PID still runs (a zombie waiting for its parent does not).
+running() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
+}
+
+# Stops PID after its descendants, deepest first, so that each process is
+# reaped by its own parent instead of lingering as an orphaned zombie.
+stop_tree() {
+  local child
+  for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do stop_tree "$child"; done
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 1 100); do running "$1" || return 0; sleep 0.01; done
+  kill -9 "$1" 2>/dev/null || true
 }
 
 cleanup() {
-  local pid
-  for ((i=${#PIDS[@]}-1; i>=0; i--)); do
-    pid=${PIDS[i]}
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${PIDS[@]}"; do
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
-    kill -9 "$pid" 2>/dev/null || true
-  done
+  local i pid
+  for ((i=${#PIDS[@]}-1; i>=0; i--)); do stop_tree "${PIDS[i]}"; done
   # Whatever the command left behind, detached or not.
-  local left
-  left=$(marked | grep -vx "$$" || true)
-  if [ -n "$left" ]; then
-    kill $left 2>/dev/null || true
-    sleep 0.2
-    kill -9 $(marked | grep -vx "$$") 2>/dev/null || true
-  fi
+  for pid in $(marked | grep -vx "$$"); do stop_tree "$pid"; done
   rm -rf "$RUN"
 }
 trap cleanup EXIT
+
+# Whether the root window carries PROPERTY (xprop exits 0 either way).
+root_has() { # root_has PROPERTY
+  xprop -root "$1" 2>/dev/null | grep -q ' = \|window id'
+}
 
 wait_for() { # wait_for SECONDS COMMAND...
   local limit=$(( $1 * 50 )); shift
@@ -84,6 +90,20 @@ export XDG_RUNTIME_DIR="$RUN/runtime" XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HO
        XDG_DATA_HOME="$RUN/data" HOME="$RUN/home"
 export QT_QPA_PLATFORM=xcb GDK_BACKEND=x11
 unset NO_AT_BRIDGE WAYLAND_DISPLAY
+
+# Accessibility bus: the launcher starts its own dbus-daemon and publishes
+# its address on the root window; the registry daemon starts on first use.
+# Toolkits expose their widgets only while IsEnabled is true.
+/usr/libexec/at-spi-bus-launcher --launch-immediately >"$RUN/at-spi.log" 2>&1 &
+PIDS+=($!)
+wait_for 10 root_has AT_SPI_BUS
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+  org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null
+
+# Window manager: without one there is no active window and no client list.
+openbox --sm-disable >"$RUN/openbox.log" 2>&1 &
+PIDS+=($!)
+wait_for 10 root_has _NET_SUPPORTING_WM_CHECK
 
 if ((AUDIO)); then
   # Only the modules below: no hardware detection, no suspend-on-idle.

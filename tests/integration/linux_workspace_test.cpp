@@ -1,0 +1,301 @@
+#include "platform/linux/linux_workspace.h"
+
+#include "integration/process_helpers.h"
+#include "integration/qt_spin.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace twk {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::spinUntil;
+
+void writeFile(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// Field `n` (1-based, as in proc(5)) of /proc/PID/stat; empty when gone.
+std::string statField(int pid, int n)
+{
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t afterName = stat.rfind(')');
+    if (afterName == std::string::npos) return {};
+    std::istringstream fields(stat.substr(afterName + 2));
+    std::string field;
+    for (int i = 3; i <= n && fields >> field; ++i) {}
+    return field;
+}
+
+/// Polls `done` at a steady pace: window-list queries back to back kept the X
+/// server busy enough to stall a starting application for many seconds.
+bool pollUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
+{
+    return spinUntil([&] {
+        std::this_thread::sleep_for(20ms);
+        return done();
+    }, timeout);
+}
+
+bool exited(int pid)
+{
+    const std::string state = statField(pid, 3);
+    return state.empty() || state == "Z";
+}
+
+bool hasZombieChildren()
+{
+    for (const auto& dir : fs::directory_iterator("/proc")) {
+        const std::string name = dir.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const int pid = std::stoi(name);
+        if (statField(pid, 4) == std::to_string(getpid()) && statField(pid, 3) == "Z") return true;
+    }
+    return false;
+}
+
+class LinuxWorkspaceTest : public ::testing::Test {
+protected:
+    const fs::path applications = fs::path(std::getenv("XDG_DATA_HOME")) / "applications";
+
+    void TearDown() override
+    {
+        for (const int pid : seen_) ::kill(pid, SIGKILL);
+    }
+
+    /// The running application with this id, once it has a window (until
+    /// then a starting program counts as a background one).
+    std::optional<RunningApplication> waitForApp(const std::string& applicationId)
+    {
+        std::optional<RunningApplication> found;
+        pollUntil([&] {
+            for (const auto& app : workspace.runningApplications())
+                if (app.applicationId == applicationId && app.regular) found = app;
+            return found.has_value();
+        });
+        if (found) seen_.insert(found->pid);
+        return found;
+    }
+
+    /// The regular applications with these pids, once all are listed.
+    std::map<int, RunningApplication> waitForPids(const std::set<int>& pids)
+    {
+        std::map<int, RunningApplication> found;
+        pollUntil([&] {
+            found.clear();
+            for (const auto& app : workspace.runningApplications())
+                if (pids.count(app.pid) != 0 && app.regular) found[app.pid] = app;
+            return found.size() == pids.size();
+        });
+        return found;
+    }
+
+    bool waitForFrontmost(int pid)
+    {
+        return pollUntil([&] { return workspace.frontmostApplicationPid() == pid; });
+    }
+
+    /// Launches and waits for the completion: nothing on success, else the error.
+    std::optional<std::string> launchAndWait(const std::string& applicationId)
+    {
+        struct Report {
+            std::mutex mutex;
+            int calls = 0;
+            std::optional<std::string> error;
+        };
+        auto report = std::make_shared<Report>();
+        workspace.launch({applicationId, applicationId}, [report](std::optional<std::string> error) {
+            std::lock_guard lock(report->mutex);
+            ++report->calls;
+            report->error = std::move(error);
+        });
+        const auto calls = [&] {
+            std::lock_guard lock(report->mutex);
+            return report->calls;
+        };
+        EXPECT_TRUE(spinUntil([&] { return calls() > 0; }));
+        std::this_thread::sleep_for(50ms); // a second report would come at once
+        std::lock_guard lock(report->mutex);
+        EXPECT_EQ(report->calls, 1) << applicationId;
+        return report->error;
+    }
+
+    LinuxWorkspace workspace;
+
+private:
+    std::set<int> seen_;
+};
+
+TEST_F(LinuxWorkspaceTest, LaunchedApplicationIsListedComesToTheFrontAndQuitsPolitely)
+{
+    EXPECT_EQ(launchAndWait("galculator"), std::nullopt);
+    const auto calculator = waitForApp("galculator");
+    ASSERT_TRUE(calculator);
+    EXPECT_EQ(calculator->localizedName, "Galculator");
+    EXPECT_TRUE(calculator->regular);
+    EXPECT_TRUE(waitForFrontmost(calculator->pid));
+
+    // Detached from us: nothing left to reap, and not in our session.
+    EXPECT_FALSE(hasZombieChildren());
+    EXPECT_NE(statField(calculator->pid, 6), std::to_string(getsid(0)));
+
+    EXPECT_TRUE(workspace.terminate(calculator->pid));
+    EXPECT_TRUE(pollUntil([&] { return exited(calculator->pid); }));
+    EXPECT_FALSE(workspace.terminate(calculator->pid));
+    EXPECT_FALSE(workspace.terminate(0)); // never a whole process group
+}
+
+TEST_F(LinuxWorkspaceTest, ActivatingBringsAnApplicationBackInFront)
+{
+    EXPECT_EQ(launchAndWait("galculator"), std::nullopt);
+    const auto calculator = waitForApp("galculator");
+    ASSERT_TRUE(calculator);
+    ASSERT_TRUE(waitForFrontmost(calculator->pid));
+
+    // Started by hand: found by its program, not by the settings entry that
+    // runs the same program with --preferences.
+    test::ChildProcess editorProcess("/usr/bin/mousepad", {});
+    const auto editor = waitForApp("org.xfce.mousepad");
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->pid, editorProcess.pid());
+    EXPECT_EQ(editor->localizedName, "Mousepad");
+    ASSERT_TRUE(waitForFrontmost(editor->pid));
+
+    EXPECT_TRUE(workspace.activate(calculator->pid));
+    EXPECT_TRUE(waitForFrontmost(calculator->pid));
+    EXPECT_TRUE(workspace.activate(editor->pid));
+    EXPECT_TRUE(waitForFrontmost(editor->pid));
+    EXPECT_FALSE(workspace.activate(getpid())); // no window of ours
+}
+
+TEST_F(LinuxWorkspaceTest, WindowsAreJoinedWithEntriesByWindowClassAndBackgroundProcessesAreNotRegular)
+{
+    writeFile(applications / "twk-startup.desktop",
+              "[Desktop Entry]\nType=Application\nName=Startup Probe\nExec=true\nStartupWMClass=TwkStartup\n");
+    writeFile(applications / "twkbyid.desktop", "[Desktop Entry]\nType=Application\nName=Id Probe\nExec=true\n");
+    test::ChildProcess byStartupClass("/usr/bin/zenity", {"--info", "--class=TwkStartup"});
+    test::ChildProcess byId("/usr/bin/zenity", {"--info", "--class=TwkById"});
+    test::ChildProcess withoutEntry("/usr/bin/zenity", {"--info", "--class=TwkNoEntry"});
+
+    auto byPid = waitForPids({byStartupClass.pid(), byId.pid(), withoutEntry.pid()});
+    ASSERT_EQ(byPid.size(), 3u);
+    EXPECT_EQ(byPid[byStartupClass.pid()].applicationId, "twk-startup");
+    EXPECT_EQ(byPid[byStartupClass.pid()].localizedName, "Startup Probe");
+    EXPECT_EQ(byPid[byId.pid()].applicationId, "twkbyid");
+    EXPECT_EQ(byPid[byId.pid()].localizedName, "Id Probe");
+    EXPECT_EQ(byPid[withoutEntry.pid()].applicationId, "");
+    EXPECT_EQ(byPid[withoutEntry.pid()].localizedName, "TwkNoEntry");
+
+    // The window manager owns only unmanaged windows and sets no _NET_WM_PID
+    // on them: the X server names its process.
+    const auto apps = workspace.runningApplications();
+    const auto wm = std::find_if(apps.begin(), apps.end(), [](const auto& app) {
+        return readFile("/proc/" + std::to_string(app.pid) + "/comm") == "openbox\n";
+    });
+    ASSERT_NE(wm, apps.end());
+    EXPECT_FALSE(wm->regular);
+    EXPECT_EQ(wm->applicationId, "openbox");
+}
+
+TEST_F(LinuxWorkspaceTest, ClosingAWindowThatDoesNotQuitLeavesTheApplicationToDecide)
+{
+    // zenity's question answers "no" (exit 1) when its window is closed:
+    // the close request reached the program, which exited on its own terms.
+    test::ChildProcess question("/usr/bin/zenity", {"--question", "--text=Save?"});
+    ASSERT_EQ(waitForPids({question.pid()}).size(), 1u);
+    EXPECT_TRUE(workspace.terminate(question.pid()));
+    EXPECT_EQ(question.waitForExit(), 1);
+}
+
+TEST_F(LinuxWorkspaceTest, InstalledApplicationsAreListedAndFoundByExactId)
+{
+    const auto installed = workspace.installedApplications();
+    const auto has = [&](const std::string& id) {
+        return std::any_of(installed.begin(), installed.end(), [&](const auto& a) { return a.applicationId == id; });
+    };
+    EXPECT_TRUE(has("galculator"));
+    EXPECT_FALSE(has("openbox")); // NoDisplay
+
+    const auto calculator = workspace.applicationWithId("galculator");
+    ASSERT_TRUE(calculator);
+    EXPECT_EQ(calculator->name, "Galculator");
+    EXPECT_EQ(workspace.applicationWithId("galculator.desktop")->applicationId, "galculator");
+    EXPECT_FALSE(workspace.applicationWithId("Galculator"));
+    EXPECT_FALSE(workspace.applicationWithId(""));
+}
+
+TEST_F(LinuxWorkspaceTest, LaunchFailuresReportTheirReason)
+{
+    const fs::path program = fs::path(std::getenv("HOME")) / "vanishing";
+    writeFile(program, "#!/bin/sh\n");
+    fs::permissions(program, fs::perms::owner_all);
+    writeFile(applications / "twk-vanishing.desktop",
+              "[Desktop Entry]\nType=Application\nName=Vanishing\nExec=" + program.string() + "\n");
+    writeFile(applications / "twk-nowhere.desktop",
+              "[Desktop Entry]\nType=Application\nName=Nowhere\nExec=true\nPath=/nonexistent/dir\n");
+    // Started by the session bus, which has no such service.
+    writeFile(applications / "org.example.TwkMissing.desktop",
+              "[Desktop Entry]\nType=Application\nName=Missing\nExec=true\nDBusActivatable=true\n");
+    ASSERT_TRUE(workspace.applicationWithId("twk-vanishing"));
+    fs::remove(program);
+
+    EXPECT_NE(launchAndWait("twk-vanishing"), std::nullopt);
+    const auto nowhere = launchAndWait("twk-nowhere");
+    ASSERT_TRUE(nowhere);
+    EXPECT_NE(nowhere->find("/nonexistent/dir"), std::string::npos) << *nowhere;
+    const auto missing = launchAndWait("org.example.TwkMissing");
+    ASSERT_TRUE(missing);
+    EXPECT_NE(missing->find("org.example.TwkMissing"), std::string::npos) << *missing;
+}
+
+TEST_F(LinuxWorkspaceTest, URLsReachTheirDefaultHandlerByteForByte)
+{
+    const fs::path received = fs::path(std::getenv("HOME")) / "received";
+    writeFile(applications / "twk-recorder.desktop",
+              "[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\n"
+              "MimeType=x-scheme-handler/twktest;text/plain;\nExec=" TWK_FIXTURES_DIR "/record_argument.sh " +
+                  received.string() + " %u\n");
+    writeFile(fs::path(std::getenv("XDG_CONFIG_HOME")) / "mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/twktest=twk-recorder.desktop\n"
+              "text/plain=twk-recorder.desktop\n");
+
+    const std::string notes = (fs::path(std::getenv("HOME")) / "notes.txt").string();
+    writeFile(notes, "plain text\n");
+    // A file is handed over as its path, as desktop entries may expect.
+    const std::string tricky = "twktest:open?q=a b&c=$(touch x);`id`|'\"\\*<>%20é";
+    const std::pair<std::string, std::string> cases[] = {{tricky, tricky}, {"file://" + notes, notes}};
+    for (const auto& [url, argument] : cases) {
+        fs::remove(received);
+        EXPECT_TRUE(workspace.openURL(url)) << url;
+        EXPECT_TRUE(pollUntil([&] { return fs::exists(received); })) << url;
+        EXPECT_EQ(readFile(received), argument);
+    }
+    EXPECT_FALSE(workspace.openURL("twkunknown:anything"));
+    EXPECT_FALSE(workspace.openURL(""));
+}
+
+} // namespace
+} // namespace twk
