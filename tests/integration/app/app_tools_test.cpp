@@ -75,7 +75,7 @@ TEST_F(AppTools, OpenFocusListAndQuitRealApplicationsByTheirSpokenNames)
     ASSERT_TRUE(eventually([] { return tool({"list_apps"}).find(R"("name":"Mousepad")") != std::string::npos; }));
 
     // Found running by part of its name, and in front before the reply.
-    const std::string focused = tool({"open_app", R"({"name":"CALC"})"});
+    const std::string focused = tool({"open_app", R"({"name":"GALC"})"});
     EXPECT_TRUE(hasLine(focused, R"({"ok":true,"message":"focused Galculator"})")) << focused;
     EXPECT_EQ(focused.find("waitForFrontmost: timed out"), std::string::npos) << focused;
     EXPECT_EQ(processesOfThisRun("galculator").size(), 1u); // focused, not launched again
