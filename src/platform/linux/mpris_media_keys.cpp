@@ -36,13 +36,16 @@ KeyAction actionFor(MediaKey key)
 }
 
 /// Sends the key to the active player; says in `notes` why it did not.
-void pressOnActivePlayer(const KeyAction& action, Clock::time_point start, std::vector<std::string>& notes)
+void pressOnActivePlayer(const KeyAction& action, std::vector<std::string>& notes)
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         notes.push_back("no session bus");
         return;
     }
+    // The budgets are for the players; connecting to the bus on first use
+    // (slow on a loaded machine) must not eat them.
+    const auto start = Clock::now();
     const std::vector<MprisPlayerState> players = queryMprisPlayers(bus, start + kQueryBudget, notes);
     const auto chosen = chooseActivePlayer(players);
     if (!chosen) {
@@ -66,10 +69,9 @@ void pressOnActivePlayer(const KeyAction& action, Clock::time_point start, std::
 
 void MprisMediaKeys::press(MediaKey key)
 {
-    const auto start = Clock::now();
     const KeyAction action = actionFor(key);
     std::vector<std::string> notes;
-    pressOnActivePlayer(action, start, notes);
+    pressOnActivePlayer(action, notes);
     if (notes.empty()) return;
     std::string line = std::string("[twk/media] ") + action.label + ": " + notes.front();
     for (size_t i = 1; i < notes.size(); ++i) line += "; " + notes[i];
