@@ -16,8 +16,9 @@ namespace twk {
 /// always sent. A player that leaves out a capability counts as capable; one
 /// that does not answer counts as stopped.
 ///
-/// A press takes at most about half a second (once connected to the bus) however the players behave:
-/// 250 ms to ask them all (in parallel), the rest for the key itself. With no
+/// Once connected to the bus, a press takes at most about half a second
+/// however the players behave: 250 ms to ask them all (in parallel), the
+/// rest for the key itself. With no
 /// player nothing happens; what went wrong is logged as one "[twk/media]"
 /// line and swallowed. Callable from any thread: QtDBus serves the session
 /// connection on its own thread and each press only waits on its replies.
