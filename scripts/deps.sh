@@ -15,13 +15,13 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the throw-away desktop the integration tests run in
-  xvfb x11-utils dbus-daemon openbox at-spi2-core libatk-adaptor
+  xvfb x11-utils dbus-daemon dbus-bin procps openbox at-spi2-core libatk-adaptor
   # real applications the integration tests launch, focus and quit
   galculator mousepad zenity
   # the sound server the audio tests run against, its tools, and speech to feed it
   pulseaudio pulseaudio-utils espeak-ng sox
-  # URL-scheme registration of the desktop entry
-  xdg-utils desktop-file-utils
+  # URL-scheme registration of the desktop entry; file types for opening files (music)
+  xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests
   tzdata
 )
