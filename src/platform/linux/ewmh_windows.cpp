@@ -209,8 +209,8 @@ void EwmhWindows::resolveMissingPids(std::vector<WindowFacts>& facts)
     for (auto& f : facts) {
         if (f.pid != 0) continue;
         // Any resource id names the client that owns it.
-        const xcb_res_client_id_spec_t spec{f.window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        queries.emplace_back(&f, xcb_res_query_client_ids(connection_, 1, &spec));
+        const xcb_res_client_id_spec_t wanted{f.window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        queries.emplace_back(&f, xcb_res_query_client_ids(connection_, 1, &wanted));
     }
     for (auto& [f, cookie] : queries) {
         xcb_generic_error_t* error = nullptr;
