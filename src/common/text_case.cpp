@@ -60,6 +60,11 @@ void encode(char32_t cp, std::string& out)
 
 } // namespace
 
+bool isBlank(std::string_view text)
+{
+    return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
+}
+
 std::string lowercased(std::string_view text)
 {
     const auto* table = unicodeCaseTable();

@@ -9,4 +9,7 @@ namespace twk {
 /// independent of the user's locale. Bytes that are not UTF-8 stay as they are.
 std::string lowercased(std::string_view text);
 
+/// Whether `text` holds nothing but ASCII white space (or nothing at all).
+bool isBlank(std::string_view text);
+
 } // namespace twk

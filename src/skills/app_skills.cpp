@@ -12,15 +12,23 @@ constexpr double focusWaitSeconds = 0.6;
 constexpr auto launchWait = std::chrono::seconds(6);
 constexpr auto frontmostPoll = std::chrono::milliseconds(30);
 
-bool isBlank(const std::string& text)
-{
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
-}
-
 /// What a launch reported within the wait; nothing reported counts as started.
 struct LaunchReport {
     std::optional<std::string> error;
 };
+
+/// The first application whose lower-cased name equals `q`, or (`partly`)
+/// contains it.
+std::optional<InstalledApplication> firstNamed(const std::vector<InstalledApplication>& apps, const std::string& q,
+                                               bool partly)
+{
+    if (isBlank(q)) return std::nullopt;
+    for (const auto& app : apps) {
+        const std::string name = lowercased(app.name);
+        if (partly ? name.find(q) != std::string::npos : name == q) return app;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -62,10 +70,8 @@ Task<bool> Skills::waitForFrontmost(int pid, double timeoutSeconds)
 
 std::optional<InstalledApplication> Skills::findAppURL(const std::string& q)
 {
-    if (isBlank(q)) return std::nullopt;
-    for (const auto& app : s_.workspace.installedApplications())
-        if (lowercased(app.name).find(q) != std::string::npos) return app; // equal is contained too
-    return std::nullopt;
+    // An equal name is contained too: the earlier entry wins either way.
+    return firstNamed(s_.workspace.installedApplications(), q, true);
 }
 
 Task<std::string> Skills::openApp(std::string name)
@@ -82,15 +88,12 @@ Task<std::string> Skills::openApp(std::string name)
     // so, then any entry whose name contains it.
     std::optional<InstalledApplication> candidate;
     if (!isBlank(name)) candidate = s_.workspace.applicationWithId(name);
-    if (!candidate && !isBlank(name)) {
+    if (!candidate) {
+        const auto installed = s_.workspace.installedApplications();
         const std::string q = lowercased(name);
-        for (const auto& app : s_.workspace.installedApplications())
-            if (lowercased(app.name) == q) {
-                candidate = app;
-                break;
-            }
+        candidate = firstNamed(installed, q, false);
+        if (!candidate) candidate = firstNamed(installed, q, true);
     }
-    if (!candidate) candidate = findAppURL(lowercased(name));
     if (!candidate) co_return err("no app matching " + name);
     auto launched = launch(*candidate);
     co_return co_await std::move(launched);

@@ -1,9 +1,9 @@
+#include "common/text_case.h"
 #include "common/url.h"
 #include "common/utf8.h"
 #include "skills/music_library.h"
 #include "skills/skills.h"
 
-#include <algorithm>
 #include <filesystem>
 
 namespace twk {
@@ -16,9 +16,7 @@ constexpr const char* musicSearchBase = "https://music.apple.com/search?term=";
 /// The query percent-encoded for a URL, or nothing when it is blank or not text.
 std::optional<std::string> encodedQuery(const std::string& query)
 {
-    const bool blank =
-        std::all_of(query.begin(), query.end(), [](unsigned char c) { return std::isspace(c) != 0; });
-    if (blank || !isValidUtf8(query)) return std::nullopt;
+    if (isBlank(query) || !isValidUtf8(query)) return std::nullopt;
     return percentEncode(query);
 }
 

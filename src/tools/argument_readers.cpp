@@ -1,5 +1,7 @@
 #include "tools/argument_readers.h"
 
+#include "common/text_case.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -48,13 +50,6 @@ std::optional<int64_t> truncated(double d)
     // The comparison also turns away NaN.
     if (!(d >= -0x1p63 && d < 0x1p63)) return std::nullopt;
     return static_cast<int64_t>(d);
-}
-
-std::string lowercasedAscii(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 } // namespace
@@ -116,7 +111,7 @@ std::optional<bool> boolArg(const ToolArgs& args, std::string_view key)
     if (v->is_boolean()) return v->get<bool>();
     if (v->is_number()) return v->get<double>() != 0;
     if (v->is_string()) {
-        const std::string s = lowercasedAscii(v->get<std::string>());
+        const std::string s = lowercased(v->get<std::string>());
         return s == "true" || s == "1" || s == "yes" || s == "on";
     }
     return std::nullopt;

@@ -1,7 +1,8 @@
 #include "platform/linux/desktop_entry_match.h"
 
+#include "common/text_case.h"
+
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 namespace twk {
@@ -9,9 +10,7 @@ namespace {
 
 bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return lowercased(a) == lowercased(b);
 }
 
 std::string fileName(const std::string& path)
