@@ -2,7 +2,6 @@
 
 #include "common/utf8.h"
 #include "tools/local_time_text.h"
-#include "tools/platform_text.h"
 
 namespace twk {
 
@@ -11,7 +10,7 @@ std::string liveContext(const Host& host)
     std::string user = host.fullUserName();
     if (user.empty()) user = host.shortUserName();
     const auto named = host.displayName();
-    const std::string machine = named && !named->empty() ? *named : withPlatformWords("this {machine}");
+    const std::string machine = named && !named->empty() ? *named : "this computer";
     const LocalTime now = host.localTime();
 
     // Names from the system may be in any encoding; the prompt travels as JSON.

@@ -1,7 +1,5 @@
 #include "tools/tool_catalogue.h"
 
-#include "tools/platform_text.h"
-
 #include <string>
 #include <vector>
 
@@ -30,7 +28,7 @@ json tool(const char* name, const char* description, const std::vector<Param>& p
     }
     return {{"type", "function"},
             {"name", name},
-            {"description", withPlatformWords(description)},
+            {"description", description},
             {"parameters", {{"type", "object"}, {"properties", properties}, {"required", required}}}};
 }
 
@@ -40,23 +38,25 @@ json buildCatalogue()
 {
     json tools = json::array();
     tools.push_back(tool("open_app",
-                         "Open or focus a {system} app by name (e.g. 'Slack', 'Safari') or bundle id (e.g. "
-                         "'com.apple.Safari'). Use for any 'open / launch / switch to / focus on / bring up X' command.",
+                         "Open or focus a desktop app by name (e.g. 'Slack', 'Firefox') or desktop id (e.g. "
+                         "'firefox-esr.desktop' or 'firefox.desktop'). Use for any 'open / launch / switch to / focus on "
+                         "/ bring up X' command.",
                          {{"name", "string", true}}));
-    tools.push_back(tool("quit_app", "Quit a running {system} app cleanly. Use for 'close / quit / shut / exit X'.",
+    tools.push_back(tool("quit_app", "Quit a running desktop app cleanly. Use for 'close / quit / shut / exit X'.",
                          {{"name", "string", true}}));
-    tools.push_back(tool("list_apps", "List currently running non-background apps with their bundle ids. Use when the "
+    tools.push_back(tool("list_apps", "List currently running non-background apps with their desktop ids. Use when the "
                                       "user asks 'what apps are open?'."));
     tools.push_back(tool("play_pause_media",
-                         "Toggle play/pause on the currently-active media app (Music, Spotify, YouTube, podcasts — "
-                         "anything that listens to system media keys). Use for 'play / pause / resume / stop the music'."));
+                         "Toggle play/pause on the currently-active media player (a music player, Spotify, YouTube, "
+                         "podcasts — anything that listens to the desktop's media keys). Use for 'play / pause / "
+                         "resume / stop the music'."));
     tools.push_back(tool("next_track", "Skip to the next track in the active media app. Use for 'next / skip / next song'."));
     tools.push_back(tool("previous_track", "Go to the previous track. Use for 'previous / back / last song'."));
     tools.push_back(tool("play_on_apple_music",
-                         "Search the user's Apple Music library for an artist / song / album and start playing it. Use "
-                         "this when the user says 'play X' / 'play X on Apple Music' / 'put on some X' and either they "
-                         "have Apple Music or no specific service was named. If the query has no library matches, this "
-                         "opens the Apple Music search page instead.",
+                         "Play an artist / song / album from the user's music folder: the first audio file there that "
+                         "matches the query starts in the desktop's default player. Use this when the user says 'play "
+                         "X' / 'put on some X' and no specific service was named. If nothing in the music folder matches, "
+                         "this opens the music service's web search instead, where the user clicks play.",
                          {{"query", "string", true, musicQuery}}));
     tools.push_back(tool("play_on_spotify",
                          "Open Spotify and navigate to search results for a query. Use when the user explicitly says "
@@ -67,10 +67,10 @@ json buildCatalogue()
     tools.push_back(tool("set_volume", "Set the system output volume to a percentage (0–100).",
                          {{"percent", "number", true, "0 = mute, 100 = max"}}));
     tools.push_back(tool("set_wifi",
-                         "Turn Wi-Fi on or off. Done via networksetup — no System Settings, no clicking, instant. ALWAYS "
-                         "use this for 'turn off/on wifi' instead of navigating System Settings.",
+                         "Turn Wi-Fi on or off. Done through NetworkManager — no Settings window, no clicking, instant. "
+                         "ALWAYS use this for 'turn off/on wifi' instead of navigating Settings.",
                          {{"on", "boolean", true, "true = on, false = off"}}));
-    tools.push_back(tool("set_dark_mode", "Switch {system} appearance to dark or light mode.",
+    tools.push_back(tool("set_dark_mode", "Switch the desktop's color scheme to dark or light mode.",
                          {{"on", "boolean", true, "true = dark mode, false = light mode"}}));
     tools.push_back(tool("open_url",
                          "Open a URL in the user's default browser. Use for 'go to X', 'open the X page'. The url can be "
@@ -81,16 +81,15 @@ json buildCatalogue()
                          "'google X', 'look up X'.",
                          {{"query", "string", true}}));
     tools.push_back(tool("spotlight_search",
-                         "Open {system} Spotlight (cmd+space) and type a query. Use for 'find file X', 'search for note "
-                         "about Y', 'where is the document on Z' — Spotlight indexes files, apps, calendar events, mail, "
-                         "system settings.",
+                         "Open the desktop's launcher search and type a query. Use for 'find file X', 'search for note "
+                         "about Y', 'where is the document on Z' — the launcher's search finds files, apps and settings.",
                          {{"query", "string", true}}));
     tools.push_back(tool("send_imessage",
-                         "Send an iMessage / SMS via Messages.app. Use for 'message / text / iMessage X saying Y'. "
+                         "Send a text message / SMS. Use for 'message / text X saying Y' when no chat app is named. "
                          "Recipient can be a phone number, email, or contact name.",
                          {{"recipient", "string", true}, {"text", "string", true}}));
     tools.push_back(tool("message_in_app",
-                         "Send a chat message to a person inside an app that has a Cmd+K quick-switcher — Slack, "
+                         "Send a chat message to a person inside an app that has a Ctrl+K quick-switcher — Slack, "
                          "Discord, Telegram, Microsoft Teams, Linear. This runs a FIXED, reliable procedure: focus the "
                          "app, open the switcher, search the person, open their conversation, VERIFY it's really them, "
                          "then type + send. It refuses to send if it can't confirm the recipient. ALWAYS use this for "
@@ -100,41 +99,43 @@ json buildCatalogue()
                           {"person", "string", true, "Recipient name to search for."},
                           {"text", "string", true, "Message body."}}));
     tools.push_back(tool("compose_email",
-                         "Open a new email draft in the default mail client (Mail.app / Spark / Airmail) pre-filled with "
-                         "recipient, subject, body. The user still has to click Send manually. Use for 'email X about Y'.",
+                         "Open a new email draft in the default mail client (Thunderbird / Evolution / Geary) pre-filled "
+                         "with recipient, subject, body. The user still has to click Send manually. Use for 'email X "
+                         "about Y'.",
                          {{"to", "string", true}, {"subject", "string", false}, {"body", "string", false}}));
     tools.push_back(tool("add_reminder",
-                         "Add a reminder to Reminders.app. Use for 'remind me to X', 'add a reminder to Y'.",
+                         "Add a reminder to the user's task list. Use for 'remind me to X', 'add a reminder to Y'.",
                          {{"text", "string", true},
                           {"when", "string", false,
                            "Optional natural-language due date, e.g. 'tomorrow 3pm', 'Friday', 'Mar 5 5pm'. Omit if no "
                            "time was specified."}}));
     tools.push_back(tool("add_calendar_event",
-                         "Add an event to the user's Home calendar. Use for 'schedule X', 'put a meeting on my "
+                         "Add an event to the user's default calendar. Use for 'schedule X', 'put a meeting on my "
                          "calendar', 'block off Y'.",
                          {{"title", "string", true},
                           {"start", "string", true, "Natural-language start, e.g. 'tomorrow 3pm', 'Friday at 10am'."},
                           {"durationMinutes", "integer", false, "Defaults to 60 if omitted."}}));
     tools.push_back(tool("run_shortcut",
-                         "Run a {system} Shortcut by name. Use when the user references their own pre-built Shortcuts "
-                         "by name.",
+                         "Run one of the user's own automations (a shortcut they saved) by name. Use when the user "
+                         "references their own pre-built shortcuts by name.",
                          {{"name", "string", true}, {"input", "string", false, "Optional text input to the shortcut."}}));
     tools.push_back(tool("press_key",
-                         "Send a keyboard shortcut. Examples: 'cmd+t', 'cmd+shift+a', 'enter', 'escape', 'down', "
-                         "'cmd+opt+2'. ALWAYS pass `app` when the shortcut is meant for a specific app — we'll activate "
-                         "that app and block until it's actually frontmost before posting the key. Without `app`, the "
-                         "key goes to whatever happens to be focused, which is often wrong right after open_app.",
+                         "Send a keyboard shortcut. Examples: 'ctrl+t', 'ctrl+shift+a', 'enter', 'escape', 'down', "
+                         "'ctrl+2'; 'cmd' is accepted too and acts as Ctrl. ALWAYS pass `app` when the shortcut is meant "
+                         "for a specific app — we'll activate that app and block until it's actually frontmost before "
+                         "posting the key. Without `app`, the key goes to whatever happens to be focused, which is often "
+                         "wrong right after open_app.",
                          {{"combo", "string", true},
                           {"app", "string", false,
-                           "Optional app name or bundle id to activate + wait on before sending the key. Use this for "
+                           "Optional app name or desktop id to activate + wait on before sending the key. Use this for "
                            "any app-specific shortcut."}}));
     tools.push_back(tool("web_command",
-                         "Run a web task by forwarding it to the tarnwick Chrome extension. The extension has DOM-level "
-                         "access — it can read page content, fill forms, click buttons by selector — so it's the BEST "
-                         "way to do any task on a web page (Gmail, Twitter, Spotify Web, YouTube, Wikipedia, calendars, "
-                         "web search, etc). Pass a plain-English description of the task; the extension's own agent "
-                         "decides the steps. ALWAYS prefer this over do_task / menu navigation for anything that happens "
-                         "in a browser. Returns the extension's status message.",
+                         "Run a web task by forwarding it to the tarnwick extension in Chrome / Chromium. The extension "
+                         "has DOM-level access — it can read page content, fill forms, click buttons by selector — so "
+                         "it's the BEST way to do any task on a web page (Gmail, Twitter, Spotify Web, YouTube, "
+                         "Wikipedia, calendars, web search, etc). Pass a plain-English description of the task; the "
+                         "extension's own agent decides the steps. ALWAYS prefer this over do_task / menu navigation for "
+                         "anything that happens in a browser. Returns the extension's status message.",
                          {{"task", "string", true,
                            "Plain-English task to perform on the current (or about-to-be-opened) browser page. "
                            "Examples: 'play foo fighters on spotify', 'search YouTube for guitar tutorials', 'open the "
@@ -143,8 +144,8 @@ json buildCatalogue()
                            "Optional URL to navigate to first before performing the task. Use for cases where you know "
                            "the right starting page (e.g. https://open.spotify.com for Spotify tasks)."}}));
     tools.push_back(tool("web_navigate",
-                         "Just navigate Chrome's current tab to a URL via the extension (no DOM action). Use when the "
-                         "user wants to go somewhere specific and doesn't need anything else done on the page.",
+                         "Just navigate the browser's current tab to a URL via the extension (no DOM action). Use when "
+                         "the user wants to go somewhere specific and doesn't need anything else done on the page.",
                          {{"url", "string", true}}));
     tools.push_back(tool("do_task",
                          "Perform ANY task that involves interacting with an app's interface — clicking buttons, "

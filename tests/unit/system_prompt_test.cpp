@@ -1,5 +1,4 @@
 #include "fakes/fake_host.h"
-#include "platform/platform_words.h"
 #include "tools/live_context.h"
 #include "tools/local_time_text.h"
 #include "tools/system_prompt.h"
@@ -8,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
 
 namespace twk {
 namespace {
@@ -32,15 +32,14 @@ TEST(LiveContext, TheBlockNamesUserMachineDateAndTime)
                                      closing);
 }
 
-TEST(LiveContext, FallsBackToTheShortNameAndThePlatformsMachine)
+TEST(LiveContext, FallsBackToTheShortNameAndThisComputer)
 {
     FakeHost host;
     host.fullName = "";
     host.machineName = std::nullopt;
     const std::string block = liveContext(host);
     EXPECT_NE(block.find("\n  \u2022 User: ada\n"), std::string::npos) << block;
-    EXPECT_NE(block.find("\n  \u2022 Machine: this " + std::string(platform_words::machine) + "\n"), std::string::npos)
-        << block;
+    EXPECT_NE(block.find("\n  \u2022 Machine: this computer\n"), std::string::npos) << block;
     host.machineName = "";
     EXPECT_EQ(liveContext(host), block);
 }
@@ -87,87 +86,31 @@ TEST(LocalTimeText, ZonesWithoutLetteredAbbreviationsShowTheirOffset)
 TEST(SystemPrompt, LiveContextThenBasePromptThenTheVerbosityLine)
 {
     const std::string context = liveContext(FakeHost());
+    std::set<std::string_view> lines;
     for (const auto v : allVerbosities) {
-        const std::string prompt = systemPrompt(context, v);
-        EXPECT_EQ(prompt, context + "\n\n" + std::string(basePrompt()) + "\n" + std::string(verbosityLine(v)));
-        EXPECT_TRUE(prompt.starts_with("LIVE CONTEXT (accurate as of session start \u2014 use directly,\n"));
+        EXPECT_EQ(systemPrompt(context, v),
+                  context + "\n\n" + std::string(basePrompt()) + "\n" + std::string(verbosityLine(v)));
+        EXPECT_TRUE(lines.insert(verbosityLine(v)).second) << "each verbosity has its own line";
     }
-    EXPECT_TRUE(systemPrompt(context, Verbosity::silent).ends_with("\nDo not speak. Take actions and stay quiet."));
-    EXPECT_TRUE(
-        systemPrompt(context, Verbosity::brief).ends_with("\nReply in at most one short sentence. Skip pleasantries."));
-    EXPECT_TRUE(systemPrompt(context, Verbosity::normal).ends_with("\nKeep voice responses to one short sentence."));
-    EXPECT_TRUE(
-        systemPrompt(context, Verbosity::chatty).ends_with("\nBe conversational and explain what you're doing."));
-    // Exactly one blank line around the base prompt's edges.
+    // Exactly one blank line between the context and the base prompt, one newline before the last line.
     const std::string_view base = basePrompt();
     EXPECT_NE(base.front(), '\n');
     EXPECT_NE(base.back(), '\n');
 }
 
-TEST(SystemPrompt, SectionsInOrderAndEveryToolNamed)
+TEST(SystemPrompt, NamesEveryOfferedToolAndNoOther)
 {
     const std::string base(basePrompt());
-    const std::string system(platform_words::system);
-    EXPECT_TRUE(base.starts_with("You are tarnwick for " + system + " \u2014 a voice agent that does things on the user's " +
-                                 std::string(platform_words::machine) +
-                                 ".\nAlways reply in English, even if the user speaks another language.\n"));
-    const std::vector<std::string> headings{
-        "\u2605\u2605\u2605 VERIFY \u2014 THE MOST IMPORTANT RULE \u2605\u2605\u2605",
-        "Never claim you did something you haven't CONFIRMED.",
-        "Concrete failure to NEVER repeat:",
-        "Never invent success.",
-        "PLAN FIRST (for any task with more than one step):",
-        "BE QUIET:",
-        "DECIDE FIRST: what kind of request is this?",
-        "NEVER claim a do_task result you didn't receive \u2014 wait for it.",
-        "AUDIENCE AWARENESS:",
-        "When in doubt, stay silent.",
-        "TOOL PLAYBOOK \u2014 pick the most SPECIFIC tool for the job.",
-        "Examples \u2014 ANSWER DIRECTLY (no tools):",
-        "Examples of correct tool choice:",
-        "Examples \u2014 dedicated tool first, do_task for UI, press_key for one shortcut:",
-        "TIMING OF YOUR WORDS \u2014 critical for honesty:",
-        "BEHAVIORAL RULES \u2014 SPEAK SPARINGLY:",
-    };
-    size_t at = 0;
-    for (const auto& heading : headings) {
-        const size_t found = base.find("\n" + heading + "\n", at);
-        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << heading;
-        at = found + heading.size();
-    }
-    for (const char* quoted : {"\"couldn't confirm the recipient \u2014 double-check\"",
-                               "message_in_app(\"Slack\",\"Maren\",\"running late\")", "via a localhost WS",
-                               "\"reliable Cmd+K flow with recipient verification\"", "\"Done, sent to X.\"",
-                               "\"Done \u2014 you're in #general\"", "\"opening\u2026\""})
-        EXPECT_NE(base.find(quoted), std::string::npos) << quoted;
+    std::set<std::string> offered;
     for (const auto& tool : toolCatalogue()) {
         const std::string name = tool["name"];
+        offered.insert(name);
         EXPECT_TRUE(std::regex_search(base, std::regex("\\b" + name + "\\b"))) << name;
     }
-    if (system != "macOS") {
-        EXPECT_FALSE(std::regex_search(base, std::regex(R"(macOS|\bMac\b|\{)")));
-    }
-}
-
-TEST(SystemPrompt, ExamplesKeepTheirOrder)
-{
-    const std::string base(basePrompt());
-    const std::vector<std::string> examples{
-        "\"Open Slack\" \u2192 open_app(\"Slack\")",
-        "\"Play some music\" \u2192 play_pause_media",
-        "\"Switch Slack to the second workspace\" \u2192 press_key(combo: \"cmd+opt+2\", app: \"Slack\")",
-        "do_task(\"In System Settings, open Appearance and set the accent color to green\")",
-        "\"Turn off my wifi\" \u2192 set_wifi(on: false)   \u2190 no UI",
-        "\"Find my r\u00e9sum\u00e9\" \u2192 spotlight_search(\"resume\")",
-        "\"Send Orlen a message on Slack saying hi\" \u2192 do_task(\"In Slack, DM Orlen 'hi'\")",
-        "\"Stop\" / \"Cancel\" / \"Never mind\" \u2192 stop",
-    };
-    size_t at = 0;
-    for (const auto& example : examples) {
-        const size_t found = base.find(example, at);
-        ASSERT_NE(found, std::string::npos) << example;
-        at = found;
-    }
+    // A misspelt tool in an example would teach the model a call that fails.
+    const std::regex identifier(R"(\b[a-z]+(_[a-z]+)+\b)");
+    for (auto it = std::sregex_iterator(base.begin(), base.end(), identifier); it != std::sregex_iterator(); ++it)
+        EXPECT_TRUE(offered.contains(it->str())) << it->str();
 }
 
 } // namespace

@@ -1,95 +1,89 @@
-#include "platform/platform_words.h"
+#include "fakes/fake_host.h"
+#include "tools/live_context.h"
+#include "tools/system_prompt.h"
 #include "tools/tool_dispatcher.h"
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
+#include <optional>
+#include <set>
 
 namespace twk {
 namespace {
 
 using nlohmann::json;
 
-const json& entry(const std::string& name)
+TEST(ToolCatalogue, EveryEntryIsAFunctionWithAnObjectSchema)
 {
-    for (const auto& tool : ToolDispatcher::schema())
-        if (tool["name"] == name) return tool;
-    throw std::runtime_error("no tool " + name);
-}
-
-std::vector<std::string> required(const std::string& name)
-{
-    return entry(name)["parameters"]["required"].get<std::vector<std::string>>();
-}
-
-TEST(ToolCatalogue, TwentySevenFunctionsInTheirOrder)
-{
-    const std::vector<std::string> order{
-        "open_app", "quit_app", "list_apps", "play_pause_media", "next_track", "previous_track",
-        "play_on_apple_music", "play_on_spotify", "set_volume", "set_wifi", "set_dark_mode", "open_url",
-        "search_web", "spotlight_search", "send_imessage", "message_in_app", "compose_email", "add_reminder",
-        "add_calendar_event", "run_shortcut", "press_key", "web_command", "web_navigate", "do_task",
-        "set_plan", "complete_step", "stop"};
     const json& schema = ToolDispatcher::schema();
     ASSERT_TRUE(schema.is_array());
-    std::vector<std::string> names;
+    ASSERT_EQ(schema.size(), 27u);
+    EXPECT_EQ(schema.front()["name"], "open_app");
+    EXPECT_EQ(schema.back()["name"], "stop");
+    std::set<std::string> names;
     for (const auto& tool : schema) {
-        names.push_back(tool["name"]);
-        EXPECT_EQ(tool["type"], "function");
-        EXPECT_FALSE(tool["description"].get<std::string>().empty());
-        const json& params = tool["parameters"];
-        EXPECT_EQ(params["type"], "object");
-        ASSERT_TRUE(params["properties"].is_object()) << tool["name"];
-        ASSERT_TRUE(params["required"].is_array()) << tool["name"];
-        for (const auto& name : params["required"]) EXPECT_TRUE(params["properties"].contains(name));
+        const std::string name = tool.at("name");
+        EXPECT_TRUE(names.insert(name).second) << "offered twice: " << name;
+        EXPECT_EQ(tool.at("type"), "function") << name;
+        EXPECT_FALSE(tool.at("description").get<std::string>().empty()) << name;
+        const json& params = tool.at("parameters");
+        EXPECT_EQ(params.at("type"), "object") << name;
+        // The service rejects a schema whose lists are left out or null, even when empty.
+        ASSERT_TRUE(params.at("properties").is_object()) << name;
+        ASSERT_TRUE(params.at("required").is_array()) << name;
+        for (const auto& req : params["required"])
+            EXPECT_TRUE(params["properties"].contains(req)) << name << " requires an undeclared " << req;
+        for (const auto& [key, property] : params["properties"].items()) {
+            const std::string type = property.at("type");
+            EXPECT_EQ(property.contains("items"), type == "array") << name << "." << key;
+            EXPECT_TRUE(!property.contains("description") || property["description"].is_string()) << name << "." << key;
+        }
     }
-    EXPECT_EQ(names, order);
     EXPECT_EQ(&schema, &ToolDispatcher::schema()) << "built once";
 }
 
-TEST(ToolCatalogue, ToolsWithoutParametersStillCarryEmptyLists)
+/// The first word in `text` that names another desktop's products, ignoring
+/// letter case and the tool names themselves (the peers rely on those).
+std::optional<std::string> otherPlatformWordIn(std::string text)
 {
-    for (const char* name : {"list_apps", "play_pause_media", "next_track", "previous_track", "complete_step", "stop"}) {
-        const std::string text = entry(name)["parameters"].dump();
-        EXPECT_EQ(text, R"({"properties":{},"required":[],"type":"object"})") << name;
+    static const std::vector<std::string> words{
+        "safari", "com.apple", "apple", "applescript", "spotlight", "networksetup", "messages.app", "mail.app",
+        "reminders.app", "finder", "system settings", "system preferences", "macos", "mac", "macbook", "dock",
+        "imessage", "icloud", "siri", "launchpad", "cmd+space", "cmd+", "bundle id", "\u2318"};
+    for (const auto& tool : ToolDispatcher::schema()) {
+        const std::string name = tool["name"];
+        for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), " ");
     }
+    for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto wordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    for (const auto& word : words) {
+        for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+            const size_t end = at + word.size();
+            const bool startsWord = at == 0 || !wordChar(word.front()) || !wordChar(text[at - 1]);
+            const bool endsWord = end == text.size() || !wordChar(word.back()) || !wordChar(text[end]);
+            if (startsWord && endsWord) return word;
+        }
+    }
+    return std::nullopt;
 }
 
-TEST(ToolCatalogue, RequiredListsAndParameterShapes)
+TEST(ToolCatalogue, WhatTheModelAndTheUserReadNamesOnlyThisDesktop)
 {
-    using L = std::vector<std::string>;
-    EXPECT_EQ(required("compose_email"), L{"to"});
-    EXPECT_EQ(required("add_calendar_event"), (L{"title", "start"}));
-    EXPECT_EQ(required("web_command"), L{"task"});
-    EXPECT_EQ(required("message_in_app"), (L{"app", "person", "text"}));
-    EXPECT_EQ(required("send_imessage"), (L{"recipient", "text"}));
-    EXPECT_EQ(required("press_key"), L{"combo"});
+    EXPECT_EQ(otherPlatformWordIn("Open Spotlight (Cmd+Space)"), "spotlight");
+    EXPECT_EQ(otherPlatformWordIn("on the user's Mac."), "mac");
+    EXPECT_EQ(otherPlatformWordIn("press 'cmd+s'"), "cmd+");
+    EXPECT_EQ(otherPlatformWordIn("send_imessage or play_on_apple_music; Machine: this computer"), std::nullopt);
 
-    const json& calendar = entry("add_calendar_event")["parameters"]["properties"];
-    EXPECT_EQ(calendar["durationMinutes"], (json{{"type", "integer"}, {"description", "Defaults to 60 if omitted."}}));
-    EXPECT_EQ(calendar["title"], (json{{"type", "string"}})) << "no description key when there is none";
-    EXPECT_EQ(entry("set_volume")["parameters"]["properties"]["percent"]["type"], "number");
-    EXPECT_EQ(entry("set_wifi")["parameters"]["properties"]["on"]["type"], "boolean");
-    EXPECT_EQ(entry("set_plan")["parameters"]["properties"]["steps"],
-              (json{{"type", "array"}, {"items", {{"type", "string"}}},
-                    {"description", "Ordered list of short step descriptions."}}));
-    const std::string url = entry("web_command")["parameters"]["properties"]["url"]["description"];
-    EXPECT_TRUE(url.starts_with("Optional URL to navigate to first before performing the task. Use for cases where "
-                                "you know the right starting page (e.g. https://"));
-    EXPECT_TRUE(url.ends_with(" for Spotify tasks)."));
-}
-
-TEST(ToolCatalogue, DescriptionsNameTheBuildsOwnPlatform)
-{
-    const std::string system(platform_words::system);
-    EXPECT_EQ(entry("open_app")["description"].get<std::string>().rfind("Open or focus a " + system + " app by name", 0),
-              0u);
-    EXPECT_EQ(entry("set_dark_mode")["description"], "Switch " + system + " appearance to dark or light mode.");
-    if (system != "macOS") {
-        const std::regex otherPlatform(R"(macOS|\bMac\b)");
-        for (const auto& tool : ToolDispatcher::schema())
-            EXPECT_FALSE(std::regex_search(tool.dump(), otherPlatform)) << tool["name"];
+    for (const auto& tool : ToolDispatcher::schema()) {
+        EXPECT_EQ(otherPlatformWordIn(tool.dump()), std::nullopt) << tool["name"];
+        EXPECT_EQ(otherPlatformWordIn(ToolDispatcher::activityLabel(tool["name"], "{}")), std::nullopt)
+            << "label of " << tool["name"];
     }
+    test::FakeHost unnamedHost;
+    unnamedHost.machineName = std::nullopt;
+    for (const auto v : allVerbosities)
+        EXPECT_EQ(otherPlatformWordIn(systemPrompt(liveContext(unnamedHost), v)), std::nullopt);
 }
 
 } // namespace
