@@ -49,6 +49,8 @@ Task<ToolResult> ToolDispatcher::run(std::string name, std::string argsJson) con
     co_return ToolResult::textResult(errJSON(failure));
 }
 
+bool ToolDispatcher::hasRoute(const std::string& name) const { return routes_.find(name) != nullptr; }
+
 std::string ToolDispatcher::activityLabel(const std::string& name, const std::string& argsJson)
 {
     return twk::activityLabel(name, parseToolArgs(argsJson));

@@ -51,6 +51,8 @@ public:
 
     /// Runs the tool `name` with the arguments text `argsJson`.
     Task<Result> run(std::string name, std::string argsJson) const;
+    /// Whether `name` has a route; `run` answers "unknown tool" for the rest.
+    bool hasRoute(const std::string& name) const;
     /// The status-line text while `name` runs.
     static std::string activityLabel(const std::string& name, const std::string& argsJson);
 
