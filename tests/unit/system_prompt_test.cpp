@@ -14,22 +14,17 @@ namespace {
 
 using test::FakeHost;
 
-const char* const closing = "\n\nFor any question the answer to which is in this context or\n"
-                            "in your own general knowledge (time, date, day of week, math,\n"
-                            "unit conversions, definitions, capital cities, code Qs, the\n"
-                            "user's name) \u2014 ANSWER DIRECTLY. Don't call tools. Don't open\n"
-                            "anything. Just speak the answer.";
-
 TEST(LiveContext, TheBlockNamesUserMachineDateAndTime)
 {
-    FakeHost host;
-    EXPECT_EQ(liveContext(host), std::string("LIVE CONTEXT (accurate as of session start \u2014 use directly,\n"
-                                             "do NOT call any tool for these):\n"
-                                             "  \u2022 User: Ada Lovelace\n"
-                                             "  \u2022 Machine: Ada's Laptop\n"
-                                             "  \u2022 Current date: Wednesday, May 20, 2026\n"
-                                             "  \u2022 Current local time: 1:14 PM PDT (America/Los_Angeles)") +
-                                     closing);
+    const std::string block = liveContext(FakeHost());
+    EXPECT_TRUE(block.starts_with("LIVE CONTEXT (")) << block;
+    EXPECT_NE(block.find(":\n  \u2022 User: Ada Lovelace\n"
+                         "  \u2022 Machine: Ada's Laptop\n"
+                         "  \u2022 Current date: Wednesday, May 20, 2026\n"
+                         "  \u2022 Current local time: 1:14 PM PDT (America/Los_Angeles)\n\n"),
+              std::string::npos)
+        << block;
+    EXPECT_NE(block.back(), '\n');
 }
 
 TEST(LiveContext, FallsBackToTheShortNameAndThisComputer)
