@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace twk {
 namespace {
@@ -29,54 +32,36 @@ TEST(ArgumentReaders, StringsAreTakenOnlyAsStrings)
     EXPECT_EQ(optStrArg(a, "l"), std::nullopt);
 }
 
-TEST(ArgumentReaders, IntegersFromNumbersAndDigitStrings)
-{
-    const auto a = args(R"({"i":45,"neg":-7,"f":45.5,"nf":-45.9,"s":"45","plus":"+45","minus":"-45",
-        "max":"9223372036854775807","min":"-9223372036854775808","bigf":1e300,"bigu":18446744073709551615})");
-    EXPECT_EQ(intArg(a, "i"), 45);
-    EXPECT_EQ(intArg(a, "neg"), -7);
-    EXPECT_EQ(intArg(a, "f"), 45);
-    EXPECT_EQ(intArg(a, "nf"), -45);
-    EXPECT_EQ(intArg(a, "s"), 45);
-    EXPECT_EQ(intArg(a, "plus"), 45);
-    EXPECT_EQ(intArg(a, "minus"), -45);
-    EXPECT_EQ(intArg(a, "max"), INT64_MAX);
-    EXPECT_EQ(intArg(a, "min"), INT64_MIN);
-    EXPECT_EQ(intArg(a, "bigf"), std::nullopt);
-    EXPECT_EQ(intArg(a, "bigu"), std::nullopt);
-}
+/// The argument "v" holding `value`, a JSON text.
+ToolArgs holding(const std::string& value) { return parseToolArgs("{\"v\":" + value + "}"); }
 
-TEST(ArgumentReaders, IntegerStringsMustBeDigitsOnly)
+TEST(ArgumentReaders, IntegersFromNumbersAndWholeDigitStrings)
 {
-    for (const char* bad : {"45.5", "", " 45", "45 ", "4 5", "+", "-", "+-4", "--4", "0x10", "1e3",
-                            "9223372036854775808", "-9223372036854775809", "forty"}) {
-        const ToolArgs a = {{"v", bad}};
-        EXPECT_EQ(intArg(a, "v"), std::nullopt) << bad;
-    }
-    EXPECT_EQ(intArg(args(R"({"v":true})"), "v"), std::nullopt);
-    EXPECT_EQ(intArg(args(R"({"v":null})"), "v"), std::nullopt);
+    const std::vector<std::pair<std::string, std::optional<int64_t>>> cases{
+        {"45", 45}, {"-7", -7}, {"45.5", 45}, {"-45.9", -45}, {R"("45")", 45}, {R"("+45")", 45}, {R"("-45")", -45},
+        {R"("9223372036854775807")", INT64_MAX}, {R"("-9223372036854775808")", INT64_MIN},
+        // Out of range, not wholly digits, or not a number at all.
+        {"1e300", std::nullopt}, {"18446744073709551615", std::nullopt}, {R"("9223372036854775808")", std::nullopt},
+        {R"("-9223372036854775809")", std::nullopt}, {R"("45.5")", std::nullopt}, {R"("")", std::nullopt},
+        {R"(" 45")", std::nullopt}, {R"("45 ")", std::nullopt}, {R"("4 5")", std::nullopt}, {R"("+")", std::nullopt},
+        {R"("+-4")", std::nullopt}, {R"("0x10")", std::nullopt}, {R"("1e3")", std::nullopt},
+        {R"("forty")", std::nullopt}, {"true", std::nullopt}, {"null", std::nullopt}};
+    for (const auto& [value, expected] : cases) EXPECT_EQ(intArg(holding(value), "v"), expected) << value;
     EXPECT_EQ(intArg(args("{}"), "v"), std::nullopt);
 }
 
 TEST(ArgumentReaders, DoublesFromNumbersAndWholeDecimalStrings)
 {
-    const auto a = args(R"({"i":30,"f":30.5,"s":"30","sf":"-2.25","e":"1e3","plus":"+0.5","u":18446744073709551615})");
-    EXPECT_EQ(doubleArg(a, "i"), 30.0);
-    EXPECT_EQ(doubleArg(a, "f"), 30.5);
-    EXPECT_EQ(doubleArg(a, "s"), 30.0);
-    EXPECT_EQ(doubleArg(a, "sf"), -2.25);
-    EXPECT_EQ(doubleArg(a, "e"), 1000.0);
-    EXPECT_EQ(doubleArg(a, "plus"), 0.5);
-    EXPECT_EQ(doubleArg(a, "u"), 18446744073709551615.0);
-    const auto nan = doubleArg(ToolArgs{{"v", "nan"}}, "v");
+    const std::vector<std::pair<std::string, std::optional<double>>> cases{
+        {"30", 30.0}, {"30.5", 30.5}, {R"("30")", 30.0}, {R"("-2.25")", -2.25}, {R"("1e3")", 1000.0},
+        {R"("+0.5")", 0.5}, {"18446744073709551615", 18446744073709551615.0},
+        {R"("")", std::nullopt}, {R"("30%")", std::nullopt}, {R"(" 30")", std::nullopt}, {R"("30 ")", std::nullopt},
+        {R"("3,5")", std::nullopt}, {R"("+-3")", std::nullopt}, {R"("abc")", std::nullopt}, {R"(".")", std::nullopt},
+        {R"("1e")", std::nullopt}, {"false", std::nullopt}, {"[1]", std::nullopt}};
+    for (const auto& [value, expected] : cases) EXPECT_EQ(doubleArg(holding(value), "v"), expected) << value;
+    const auto nan = doubleArg(holding(R"("nan")"), "v");
     ASSERT_TRUE(nan.has_value());
     EXPECT_TRUE(std::isnan(*nan));
-    for (const char* bad : {"", "30%", " 30", "30 ", "3,5", "+-3", "abc", ".", "1e"}) {
-        const ToolArgs b = {{"v", bad}};
-        EXPECT_EQ(doubleArg(b, "v"), std::nullopt) << bad;
-    }
-    EXPECT_EQ(doubleArg(args(R"({"v":false})"), "v"), std::nullopt);
-    EXPECT_EQ(doubleArg(args(R"({"v":[1]})"), "v"), std::nullopt);
 }
 
 TEST(ArgumentReaders, BooleansFromBooleansNumbersAndWords)
