@@ -1,6 +1,7 @@
 #include "realtime_connection.h"
 
 #include "common/log.h"
+#include "json_input.h"
 
 #include <QDateTime>
 #include <QUrlQuery>
@@ -102,10 +103,11 @@ void RealtimeConnection::receive(const QByteArray& utf8)
 void RealtimeConnection::handle(const QByteArray& utf8)
 {
     const std::string_view text(utf8.constData(), size_t(utf8.size()));
-    json message = json::parse(text, nullptr, false);
-    const bool parsed = !message.is_discarded();
-    if (recorder_) recorder_->record(number_, QDateTime::currentMSecsSinceEpoch(), text, parsed ? &message : nullptr);
-    if (!parsed || !message.is_object()) return sendError("invalid_json", "the message is not a JSON object", json());
+    JsonInput input = parseJsonInput(text);
+    json& message = input.value;
+    if (recorder_) recorder_->record(number_, QDateTime::currentMSecsSinceEpoch(), text, input.ok() ? &message : nullptr);
+    if (!input.ok()) return sendError("invalid_json", "the message is " + input.error, json());
+    if (!message.is_object()) return sendError("invalid_json", "the message is not a JSON object", json());
     const auto type = message.find("type");
     if (type == message.end() || !type->is_string())
         return sendError("missing_type", "the message has no string \"type\"", message);
