@@ -25,6 +25,7 @@ std::string_view reasonPhrase(int status)
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 402: return "Payment Required";
+    case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 408: return "Request Timeout";
@@ -33,6 +34,7 @@ std::string_view reasonPhrase(int status)
     case 415: return "Unsupported Media Type";
     case 417: return "Expectation Failed";
     case 426: return "Upgrade Required";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 501: return "Not Implemented";

@@ -2,6 +2,8 @@
 
 #include "common/error.h"
 #include "common/log.h"
+#include "json_input.h"
+#include "site_guard.h"
 
 #include <cctype>
 #include <cmath>
@@ -25,10 +27,11 @@ constexpr size_t maxTokenKinds = 64;
 
 json objectBody(const HttpRequest& request)
 {
-    json body = json::parse(request.body, nullptr, false);
-    if (body.is_discarded()) throw Refusal{400, "the body is not valid JSON"};
+    JsonInput input = parseJsonInput(request.body);
+    if (!input.ok()) throw Refusal{400, "the body is " + input.error};
+    json& body = input.value;
     if (!body.is_object()) throw Refusal{400, "the body must be a JSON object"};
-    return body;
+    return std::move(body);
 }
 
 /// Installation identifiers are UUIDs; kept in lower case.
@@ -78,7 +81,7 @@ std::string seconds(double s)
 
 } // namespace
 
-RequestRouter::RequestRouter(UsageService& usage) : usage_(usage) {}
+RequestRouter::RequestRouter(UsageService& usage, Settings settings) : usage_(usage), settings_(std::move(settings)) {}
 
 RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
 {
@@ -96,6 +99,10 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
         {realtimePath, {"GET", nullptr}},
     };
     try {
+        if (auto refused = checkSite(request, settings_.allowedHosts)) {
+            logLine("[twk/server] " + request.method + " " + request.path + " refused: " + refused->message);
+            throw Refusal{refused->status, refused->message};
+        }
         const auto it = endpoints.find(request.path);
         if (it == endpoints.end()) throw Refusal{404, "no such endpoint: " + request.path};
         if (request.method != it->second.method) {

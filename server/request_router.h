@@ -5,6 +5,7 @@
 #include "usage_service.h"
 
 #include <string>
+#include <vector>
 
 namespace twk::server {
 
@@ -17,7 +18,11 @@ public:
         bool upgrade = false;   // an authorised realtime WebSocket request: hand the socket over
     };
 
-    explicit RequestRouter(UsageService& usage);
+    struct Settings {
+        std::vector<std::string> allowedHosts; // Host names served besides localhost and IP literals
+    };
+
+    explicit RequestRouter(UsageService& usage, Settings settings = {});
 
     Routed route(const HttpRequest& request);
 
@@ -30,6 +35,7 @@ private:
     Routed realtime(const HttpRequest& request);
 
     UsageService& usage_;
+    Settings settings_;
 };
 
 } // namespace twk::server

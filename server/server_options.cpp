@@ -38,6 +38,8 @@ Options:
   --secret-ttl SECS   lifetime of a realtime client secret (default 600)
   --model NAME        model name handed out with each credential
                       (default tarnwick-local)
+  --allow-host NAME   also answer requests whose Host is NAME (repeatable;
+                      localhost and IP addresses are always answered)
   --help              show this text
 )";
 }
@@ -54,7 +56,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
         }
         if (name == "--help" || name == "-h") return {std::nullopt, 0, usageText()};
         static const std::vector<std::string> valued{"--address", "--port", "--data-dir", "--scenario",
-                                                     "--record",  "--secret-ttl", "--model"};
+                                                     "--record",  "--secret-ttl", "--model", "--allow-host"};
         if (std::find(valued.begin(), valued.end(), name) == valued.end()) return problem("unknown option " + name);
         if (!value) {
             if (i + 1 >= arguments.size()) return problem(name + " needs a value");
@@ -78,6 +80,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
             const auto ttl = integer(*value, 1, 7 * 24 * 3600);
             if (!ttl) return problem("--secret-ttl needs seconds from 1 to 604800");
             o.secretTtlSeconds = *ttl;
+        } else if (name == "--allow-host") {
+            if (value->empty() || value->find_first_of(":/[] ") != std::string::npos)
+                return problem("--allow-host needs a host name without port, such as tarnwick.example");
+            o.allowedHosts.push_back(*value);
         } else {
             if (value->empty()) return problem("--model needs a name");
             o.model = *value;

@@ -14,6 +14,7 @@ struct ServerOptions {
     std::optional<std::string> record;
     int secretTtlSeconds = 600;
     std::string model = "tarnwick-local";
+    std::vector<std::string> allowedHosts; // --allow-host, repeatable
 };
 
 /// The command line, read: options to run with, or text to print and an exit status.

@@ -1,6 +1,7 @@
 #include "tarnwick_server.h"
 
 #include "common/error.h"
+#include "data_directory.h"
 #include "demo_engine.h"
 #include "realtime_connection.h"
 #include "scenario_engine.h"
@@ -8,8 +9,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QStandardPaths>
 
 namespace twk::server {
@@ -25,17 +24,17 @@ std::string defaultDataDir()
 TarnwickServer::TarnwickServer(const ServerOptions& options)
     : options_(options), dataDir_(options.dataDir.empty() ? defaultDataDir() : options.dataDir)
 {
-    const QString dir = QString::fromStdString(dataDir_);
-    if (!QDir().mkpath(dir)) throw Error("twk.server", 1, "cannot create the data directory " + dataDir_);
     // Usage figures and credentials are nobody else's business.
-    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    db_ = std::make_unique<SqliteDatabase>(dataDir_ + "/tarnwick-server.sqlite3");
+    prepareDataDirectory(dataDir_);
+    const std::string database = dataDir_ + "/tarnwick-server.sqlite3";
+    createPrivateFile(database);
+    db_ = std::make_unique<SqliteDatabase>(database);
 
     UsageService::Settings settings;
     settings.model = options.model;
     settings.secretTtlMs = int64_t(options.secretTtlSeconds) * 1000;
     usage_ = std::make_unique<UsageService>(*db_, settings, [] { return QDateTime::currentMSecsSinceEpoch(); });
-    router_ = std::make_unique<RequestRouter>(*usage_);
+    router_ = std::make_unique<RequestRouter>(*usage_, RequestRouter::Settings{options.allowedHosts});
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));

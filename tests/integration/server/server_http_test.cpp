@@ -22,11 +22,11 @@ const std::string user = "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c";
 
 std::string post(const std::string& path, const std::string& body, const std::string& extraHeaders = "")
 {
-    return "POST " + path + " HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n" + extraHeaders +
+    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" + extraHeaders +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string get(const std::string& target) { return "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n"; }
+std::string get(const std::string& target) { return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; }
 
 class ServerHttpTest : public ::testing::Test {
 protected:
@@ -81,6 +81,12 @@ TEST_F(ServerHttpTest, BadRequestsAreRefusedAndChangeNothing)
         {"GET / HTTP/1.1\r\nX: " + std::string(20000, 'a') + "\r\n\r\n", 431, "request head larger"},
         {"POST /api/usage/track HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n", 411, "Content-Length"},
         {"GET /api/health HTTP/3\r\n\r\n", 505, "HTTP/1.1"},
+        // What a web page could send: refused before anything is read.
+        {post("/api/realtime/session", R"({"userId":")" + user + R"("})", "Origin: https://evil.example\r\n"), 403, "web pages"},
+        {"POST /api/realtime/session HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\n{}", 415, "application/json"},
+        {"POST /api/usage/track HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 2\r\n\r\n{}", 415, "application/json"},
+        {"GET /v1/realtime?model=m HTTP/1.1\r\nHost: 127.0.0.1\r\nOrigin: http://localhost:3000\r\nUpgrade: websocket\r\n\r\n", 403, "web pages"},
+        {"GET /api/health HTTP/1.1\r\nHost: evil.example:8787\r\n\r\n", 403, "host evil.example"},
         {"\x16\x03\x01\x02\x01\xfc\x03\x03\r\n\r\n", 400, "malformed"}, // TLS where HTTP was expected
     };
     for (const Case& c : cases) {
@@ -117,7 +123,7 @@ TEST_F(ServerHttpTest, KeepsConnectionsOpenUntilAskedToClose)
     // A body announced with "Expect: 100-continue" is invited, then read.
     RawConnection e(server.port());
     const std::string body = R"({"userId":")" + user + R"(","seconds":2})";
-    e.write("POST /api/usage/track HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+    e.write("POST /api/usage/track HTTP/1.1\r\nContent-Type: application/json; charset=utf-8\r\nExpect: 100-continue\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n");
     EXPECT_EQ(e.read().status, 100);
     e.write(body);
     EXPECT_EQ(json::parse(e.read().body)["usedSeconds"], 5.0);

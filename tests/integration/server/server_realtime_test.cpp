@@ -6,6 +6,7 @@
 #include "integration/server/raw_http.h"
 #include "integration/server/realtime_test_client.h"
 #include "integration/server/server_process.h"
+#include "integration/server/server_requests.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,7 @@ const std::string user = "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c";
 
 std::string mintSecret(const ServerProcess& server)
 {
-    const std::string body = R"({"userId":")" + user + R"("})";
-    auto r = test::rawRequest(server.port(), "POST /api/realtime/session HTTP/1.1\r\nContent-Length: " +
-                                                       std::to_string(body.size()) + "\r\n\r\n" + body);
-    return json::parse(r.body).value("clientSecret", "");
+    return test::mintSecret(server.port(), user);
 }
 
 test::RawResponse upgrade(const ServerProcess& server, const std::optional<std::string>& secret,
@@ -190,7 +188,7 @@ TEST_F(ServerRealtimeTest, ADropSendsNoCloseFrameAndACloseDoes)
     write("scenario.json", R"({"connections": [[{"on": {"delay": 0.05}, "drop": true}],
                                                [{"close": {"code": 4000, "reason": "bye"}}]]})");
     ServerProcess server(path("data"), {"--scenario", path("scenario.json")});
-    const std::string request = "GET /v1/realtime?model=m HTTP/1.1\r\nHost: h\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    const std::string request = "GET /v1/realtime?model=m HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
                                 "Authorization: Bearer ";
     std::vector<std::vector<std::pair<int, std::string>>> seen;

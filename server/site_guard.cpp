@@ -1,0 +1,53 @@
+#include "site_guard.h"
+
+#include <QHostAddress>
+
+#include <algorithm>
+#include <cctype>
+
+namespace twk::server {
+namespace {
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+bool isIpLiteral(const std::string& host) { return !QHostAddress(QString::fromStdString(host)).isNull(); }
+
+} // namespace
+
+std::string hostName(const std::string& hostHeader)
+{
+    std::string host = lower(hostHeader);
+    if (host.starts_with('[')) {
+        const size_t close = host.find(']');
+        return close == std::string::npos ? host : host.substr(1, close - 1);
+    }
+    if (const size_t colon = host.rfind(':'); colon != std::string::npos) host.resize(colon);
+    return host;
+}
+
+std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts)
+{
+    if (const auto origin = request.header("origin"))
+        return SiteRefusal{403, "requests from web pages are not served (Origin: " + *origin + ")"};
+    if (const auto host = request.header("host")) {
+        const std::string name = hostName(*host);
+        const bool allowed = name == "localhost" || isIpLiteral(name) ||
+                             std::any_of(allowedHosts.begin(), allowedHosts.end(),
+                                         [&name](const std::string& h) { return lower(h) == name; });
+        if (!allowed) return SiteRefusal{403, "host " + name + " is not served here"};
+    }
+    if (request.method == "POST") {
+        const std::string type = lower(request.header("content-type").value_or(""));
+        const std::string media = type.substr(0, type.find(';'));
+        if (media.find_last_not_of(" \t") == std::string::npos ||
+            media.substr(0, media.find_last_not_of(" \t") + 1) != "application/json")
+            return SiteRefusal{415, "a POST body must be sent as Content-Type: application/json"};
+    }
+    return std::nullopt;
+}
+
+} // namespace twk::server

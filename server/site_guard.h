@@ -1,0 +1,29 @@
+#pragma once
+
+#include "http_request.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace twk::server {
+
+/// Why a request that may come from a web page is refused: the status and
+/// the message for the client.
+struct SiteRefusal {
+    int status;
+    std::string message;
+};
+
+/// Keeps web pages the user opens from driving the server: a browser marks
+/// their requests with Origin, and DNS rebinding shows in a Host name that is
+/// not ours. Accepted hosts: "localhost", IP literals and `allowedHosts`
+/// (compared without the port, ignoring case); a request without Host comes
+/// from no browser. POSTs must declare a JSON body, which no simple cross-site
+/// form can send.
+std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts);
+
+/// The host name of a Host header value, without port or IPv6 brackets, lower-cased.
+std::string hostName(const std::string& hostHeader);
+
+} // namespace twk::server
