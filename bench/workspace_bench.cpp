@@ -2,7 +2,11 @@
 // calculator and an editor running. Needs an X display with a window
 // manager: run it inside tests/harness/desktop.sh.
 // BM_OpenConnection is what a fresh X connection per call would add.
+// BM_ReadAppStreamDescriptions is what the first installed-application list
+// of a process pays for the software catalogue: this machine's, then a
+// catalogue of 300 copies of its largest file (a well-stocked desktop).
 
+#include "platform/linux/appstream_descriptions.h"
 #include "platform/linux/ewmh_windows.h"
 #include "platform/linux/linux_workspace.h"
 
@@ -11,7 +15,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -61,10 +67,31 @@ void BM_OpenConnection(benchmark::State& state)
     for (auto _ : state) benchmark::DoNotOptimize(EwmhWindows::open(std::getenv("DISPLAY")));
 }
 
+void BM_ReadAppStreamDescriptions(benchmark::State& state)
+{
+    namespace fs = std::filesystem;
+    auto folders = appStreamFolders();
+    const fs::path copies = fs::temp_directory_path() / ("twk-metainfo-" + std::to_string(getpid()));
+    if (state.range(0) > 0) {
+        fs::path largest;
+        std::error_code ec;
+        for (const auto& folder : folders)
+            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+                if (largest.empty() || it->file_size() > fs::file_size(largest)) largest = it->path();
+        if (largest.empty()) std::abort();
+        fs::create_directories(copies);
+        for (int i = 0; i < state.range(0); ++i) fs::copy_file(largest, copies / (std::to_string(i) + ".xml"));
+        folders = {copies};
+    }
+    for (auto _ : state) benchmark::DoNotOptimize(readAppStreamDescriptions(folders));
+    fs::remove_all(copies);
+}
+
 BENCHMARK(BM_RunningApplications)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrontmostApplicationPid)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InstalledApplications)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OpenConnection)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadAppStreamDescriptions)->Arg(0)->Arg(300)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -24,8 +24,14 @@ struct RunningApplication {
 struct InstalledApplication {
     /// Stable identifier, the same kind as RunningApplication::applicationId.
     std::string applicationId;
-    /// The name shown to the user.
+    /// The name shown to the user, often a brand ("Mousepad").
     std::string name;
+    /// What kind of application it is ("Text Editor"); empty when unknown.
+    std::string genericName = {};
+    /// Words people look for it by ("text", "editor").
+    std::vector<std::string> keywords = {};
+    /// A one-line description ("a simple text editor"); empty when unknown.
+    std::string summary = {};
 };
 
 /// The user's running and installed applications and the default handlers
@@ -44,7 +50,10 @@ public:
     /// when the request was refused (for example: it has no window).
     virtual bool activate(int pid) = 0;
     /// Asks the application to quit the way the user would, letting it save
-    /// or ask first. False when the request was refused.
+    /// or ask first. False when the request was refused, and always for
+    /// anything but a regular application: the desktop's own processes (its
+    /// window manager, shell and panels), background programs and this
+    /// program itself are never quit.
     virtual bool terminate(int pid) = 0;
 
     /// Installed applications the user can launch, in the desktop's listing

@@ -1,9 +1,11 @@
 #include "common/log.h"
 #include "common/text_case.h"
+#include "skills/app_description.h"
 #include "skills/skills.h"
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 
 namespace twk {
 namespace {
@@ -30,15 +32,14 @@ std::optional<InstalledApplication> firstNamed(const std::vector<InstalledApplic
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<RunningApplication> Skills::findRunningApp(const std::string& matching)
+/// The three passes of findRunningApp over `apps`.
+std::optional<RunningApplication> bestRunningMatch(const std::vector<RunningApplication>& apps,
+                                                   const std::string& matching)
 {
     // A blank name would "contain" in every name: quitting it must not pick
     // some application at random.
     if (isBlank(matching)) return std::nullopt;
     const std::string q = lowercased(matching);
-    const auto apps = s_.workspace.runningApplications();
     const auto firstWhere = [&](auto&& hit) -> std::optional<RunningApplication> {
         const auto it = std::find_if(apps.begin(), apps.end(), hit);
         if (it == apps.end()) return std::nullopt;
@@ -55,6 +56,13 @@ std::optional<RunningApplication> Skills::findRunningApp(const std::string& matc
     return firstWhere([&](const RunningApplication& a) {
         return a.localizedName && lowercased(*a.localizedName).find(q) != std::string::npos;
     });
+}
+
+} // namespace
+
+std::optional<RunningApplication> Skills::findRunningApp(const std::string& matching)
+{
+    return bestRunningMatch(s_.workspace.runningApplications(), matching);
 }
 
 Task<bool> Skills::waitForFrontmost(int pid, double timeoutSeconds)
@@ -76,25 +84,36 @@ std::optional<InstalledApplication> Skills::findAppURL(const std::string& q)
 
 Task<std::string> Skills::openApp(std::string name)
 {
-    if (auto running = findRunningApp(name)) {
+    std::optional<RunningApplication> running = findRunningApp(name);
+    std::optional<InstalledApplication> candidate;
+    if (!running) {
+        // Candidates in order: the identifier as given, the entry named (or,
+        // for a generic name, described) exactly so, then any entry whose name
+        // contains it, then one whose description mentions it.
+        if (!isBlank(name)) candidate = s_.workspace.applicationWithId(name);
+        if (!candidate) {
+            const auto installed = s_.workspace.installedApplications();
+            const std::string q = lowercased(name);
+            candidate = firstNamed(installed, q, false);
+            if (!candidate) candidate = firstOfKind(installed, q);
+            if (!candidate) candidate = firstNamed(installed, q, true);
+            if (!candidate) candidate = firstDescribedAs(installed, q);
+        }
+        if (!candidate) co_return err("no app matching " + name);
+        // Found by what it is rather than its name, it may be running already.
+        const auto apps = s_.workspace.runningApplications();
+        const auto same = std::find_if(apps.begin(), apps.end(), [&](const RunningApplication& a) {
+            return a.regular && a.applicationId == candidate->applicationId;
+        });
+        if (same != apps.end()) running = *same;
+    }
+    if (running) {
         const bool accepted = s_.workspace.activate(running->pid);
         auto wait = waitForFrontmost(running->pid, focusWaitSeconds);
         co_await std::move(wait);
         if (!accepted) co_return err("could not focus " + name);
         co_return ok("focused " + running->localizedName.value_or(name));
     }
-
-    // Candidates in order: the identifier as given, the entry named exactly
-    // so, then any entry whose name contains it.
-    std::optional<InstalledApplication> candidate;
-    if (!isBlank(name)) candidate = s_.workspace.applicationWithId(name);
-    if (!candidate) {
-        const auto installed = s_.workspace.installedApplications();
-        const std::string q = lowercased(name);
-        candidate = firstNamed(installed, q, false);
-        if (!candidate) candidate = firstNamed(installed, q, true);
-    }
-    if (!candidate) co_return err("no app matching " + name);
     auto launched = launch(*candidate);
     co_return co_await std::move(launched);
 }
@@ -114,8 +133,18 @@ Task<std::string> Skills::launch(InstalledApplication candidate)
 
 std::string Skills::quitApp(const std::string& name)
 {
-    const auto running = findRunningApp(name);
-    if (!running) return err("no running app matches " + name);
+    // Only applications the user works in are quit: matching the others
+    // first could take down the window manager or a panel ("box" → Openbox).
+    const auto apps = s_.workspace.runningApplications();
+    std::vector<RunningApplication> regular;
+    std::copy_if(apps.begin(), apps.end(), std::back_inserter(regular), [](const auto& a) { return a.regular; });
+    const auto running = bestRunningMatch(regular, name);
+    if (!running) {
+        if (const auto other = bestRunningMatch(apps, name))
+            return err("could not quit " + name + ": " + other->localizedName.value_or(name) +
+                       " is part of the desktop or a background program; only applications with windows are quit");
+        return err("no running app matches " + name);
+    }
     if (!s_.workspace.terminate(running->pid)) return err("could not quit " + name);
     return ok("quit " + running->localizedName.value_or(name));
 }

@@ -2,25 +2,31 @@
 
 namespace twk {
 
-void Skills::postMediaKey(MediaKey key) { s_.mediaKeys.press(key); }
+// Unlike the keys on a keyboard these can tell that nothing listened, and say so.
+std::string Skills::postMediaKey(MediaKey key, const std::string& reply)
+{
+    switch (s_.mediaKeys.press(key)) {
+    case MediaKeyOutcome::taken: return ok(reply);
+    case MediaKeyOutcome::noPlayer: return err("no media player is running");
+    case MediaKeyOutcome::refused: return err("the media player cannot do that right now");
+    case MediaKeyOutcome::failed: break;
+    }
+    return err("the media player did not respond");
+}
 
-// Like the keys on a keyboard these succeed whether or not a player listens.
 std::string Skills::playPauseMedia()
 {
-    postMediaKey(MediaKey::playPause);
-    return ok("toggled play/pause");
+    return postMediaKey(MediaKey::playPause, "toggled play/pause");
 }
 
 std::string Skills::nextTrack()
 {
-    postMediaKey(MediaKey::next);
-    return ok("next track");
+    return postMediaKey(MediaKey::next, "next track");
 }
 
 std::string Skills::previousTrack()
 {
-    postMediaKey(MediaKey::previous);
-    return ok("previous track");
+    return postMediaKey(MediaKey::previous, "previous track");
 }
 
 } // namespace twk

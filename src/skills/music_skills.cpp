@@ -34,7 +34,8 @@ std::string Skills::playOnAppleMusic(const std::string& query)
             return ok("playing " + query + " from your music library");
         }
     }
-    s_.workspace.openURL(musicSearchBase + *encoded);
+    if (!s_.workspace.openURL(musicSearchBase + *encoded))
+        return err("Apple Music: no library match for " + query + ", and no web browser is set up to open the search");
     return ok("no library match for " + query +
               "; opened Apple Music search — add it to your library or click play");
 }

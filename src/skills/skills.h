@@ -30,9 +30,12 @@ public:
 
     // --- applications ---
     /// Focuses the running application matching `name`, else launches the
-    /// installed one that matches.
+    /// installed one that matches by id, name or, failing those, by what it
+    /// is (generic name, keywords, summary), unless that one runs already.
     Task<std::string> openApp(std::string name);
-    /// Politely quits the running application matching `name`.
+    /// Politely quits the regular application matching `name` (the passes of
+    /// findRunningApp over regular applications only); a match among the
+    /// others (window manager, panels, background programs) is refused.
     std::string quitApp(const std::string& name);
     /// The running application matching a spoken name, background ones
     /// included: first by identifier, then by exact name, then by a name
@@ -48,11 +51,13 @@ public:
     std::optional<InstalledApplication> findAppURL(const std::string& q);
 
     // --- media ---
+    /// Each fails, with the reason, when no player took the key.
     std::string playPauseMedia();
     std::string nextTrack();
     std::string previousTrack();
     /// Plays the first track of the user's music folder whose path matches
-    /// `query`, else opens the music service's web search for it.
+    /// `query`, else opens the music service's web search for it (failing
+    /// when nothing opens web addresses).
     std::string playOnAppleMusic(const std::string& query);
     /// Opens the Spotify search for `query` and brings Spotify forward.
     Task<std::string> playOnSpotify(std::string query);
@@ -63,7 +68,7 @@ public:
     static std::string err(const std::string& message);
 
 private:
-    void postMediaKey(MediaKey key);
+    std::string postMediaKey(MediaKey key, const std::string& reply);
     Task<std::string> launch(InstalledApplication candidate);
 
     Services s_;

@@ -9,10 +9,14 @@ namespace twk::test {
 
 class FakeMediaKeys : public MediaKeys {
 public:
-    void press(MediaKey key) override
+    /// What every press answers.
+    MediaKeyOutcome outcome = MediaKeyOutcome::taken;
+
+    MediaKeyOutcome press(MediaKey key) override
     {
         std::lock_guard lock(mutex_);
         pressed_.push_back(key);
+        return outcome;
     }
     std::vector<MediaKey> pressed() const
     {

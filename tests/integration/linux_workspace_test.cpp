@@ -1,5 +1,7 @@
 #include "platform/linux/linux_workspace.h"
 
+#include "platform/linux/ewmh_windows.h"
+
 #include "integration/process_helpers.h"
 #include "integration/qt_spin.h"
 
@@ -220,6 +222,32 @@ TEST_F(LinuxWorkspaceTest, WindowsAreJoinedWithEntriesByWindowClassAndBackground
     EXPECT_EQ(wm->applicationId, "openbox");
 }
 
+TEST_F(LinuxWorkspaceTest, TheDesktopsOwnProcessesAndThisOneAreNeverQuit)
+{
+    const auto apps = workspace.runningApplications();
+    const auto wm = std::find_if(apps.begin(), apps.end(), [](const auto& app) { return app.applicationId == "openbox"; });
+    ASSERT_NE(wm, apps.end());
+    EXPECT_FALSE(workspace.terminate(wm->pid));
+    EXPECT_FALSE(workspace.terminate(getpid()));
+
+    // A panel: the owner of a dock window.
+    test::ChildProcess panel("/usr/bin/zenity", {"--info", "--text=panel"});
+    ASSERT_EQ(waitForPids({panel.pid()}).size(), 1u);
+    const auto windows = EwmhWindows::open(std::getenv("DISPLAY"));
+    ASSERT_TRUE(windows);
+    const auto facts = windows->describe(windows->clientList());
+    const auto window = std::find_if(facts.begin(), facts.end(), [&](const auto& f) { return f.pid == panel.pid(); });
+    ASSERT_NE(window, facts.end());
+    test::ChildProcess dock("/usr/bin/xprop", {"-id", std::to_string(window->window), "-f", "_NET_WM_WINDOW_TYPE",
+                                               "32a", "-set", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK"});
+    ASSERT_EQ(dock.waitForExit(), 0) << dock.output();
+    EXPECT_FALSE(workspace.terminate(panel.pid()));
+
+    std::this_thread::sleep_for(300ms); // a close request or SIGTERM would have taken effect
+    EXPECT_FALSE(exited(wm->pid));
+    EXPECT_FALSE(exited(panel.pid()));
+}
+
 TEST_F(LinuxWorkspaceTest, ClosingAWindowThatDoesNotQuitLeavesTheApplicationToDecide)
 {
     // zenity's question answers "no" (exit 1) when its window is closed:
@@ -269,6 +297,31 @@ TEST_F(LinuxWorkspaceTest, LaunchFailuresReportTheirReason)
     const auto missing = launchAndWait("org.example.TwkMissing");
     ASSERT_TRUE(missing);
     EXPECT_NE(missing->find("org.example.TwkMissing"), std::string::npos) << *missing;
+}
+
+TEST_F(LinuxWorkspaceTest, StartedProgramsGetTheNullDeviceForTheirStandardStreams)
+{
+    // Ours are pipes under the test runner: a program holding them would keep
+    // a reader of our output waiting until it exits.
+    const fs::path program = fs::path(std::getenv("HOME")) / "streams";
+    writeFile(program, "#!/bin/sh\nstreams=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                       "printf '%s\\n' \"$streams\" > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+    fs::permissions(program, fs::perms::owner_all);
+    const fs::path launched = fs::path(std::getenv("HOME")) / "launched", opened = fs::path(std::getenv("HOME")) / "opened";
+    writeFile(applications / "twk-streams.desktop",
+              "[Desktop Entry]\nType=Application\nName=Streams\nExec=" + program.string() + " " + launched.string() + "\n");
+    writeFile(applications / "twk-streams-handler.desktop",
+              "[Desktop Entry]\nType=Application\nName=Streams Handler\nNoDisplay=true\n"
+              "MimeType=x-scheme-handler/twkstreams;\nExec=" + program.string() + " " + opened.string() + " %u\n");
+    writeFile(fs::path(std::getenv("XDG_CONFIG_HOME")) / "mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/twkstreams=twk-streams-handler.desktop\n");
+
+    EXPECT_EQ(launchAndWait("twk-streams"), std::nullopt);
+    EXPECT_TRUE(workspace.openURL("twkstreams:x"));
+    for (const auto& record : {launched, opened}) {
+        EXPECT_TRUE(pollUntil([&] { return fs::exists(record); })) << record;
+        EXPECT_EQ(readFile(record), "/dev/null\n/dev/null\n/dev/null\n") << record;
+    }
 }
 
 TEST_F(LinuxWorkspaceTest, URLsReachTheirDefaultHandlerByteForByte)

@@ -95,7 +95,7 @@ TEST(MprisMediaKeys, OnePlayerGetsEveryKey)
 {
     TestPlayer player("solo", "Paused");
     MprisMediaKeys keys;
-    keys.press(MediaKey::playPause);
+    EXPECT_EQ(keys.press(MediaKey::playPause), MediaKeyOutcome::taken);
     ASSERT_TRUE(player.waitForCalls({"PlayPause"})) << player.calls().size();
     EXPECT_EQ(player.status(), "Playing");
     keys.press(MediaKey::playPause);
@@ -128,7 +128,7 @@ TEST(MprisMediaKeys, PlayersThatRefuseAreLeftAlone)
     MprisMediaKeys keys;
     keys.press(MediaKey::previous);
     EXPECT_TRUE(zeta.waitForCalls({"Previous"}));
-    keys.press(MediaKey::next);
+    EXPECT_EQ(keys.press(MediaKey::next), MediaKeyOutcome::refused);
     EXPECT_EQ(log.lines, Calls{"[twk/media] next: org.mpris.MediaPlayer2.zeta cannot do that now"});
     EXPECT_EQ(zeta.calls(), Calls{"Previous"});
     EXPECT_EQ(alpha.calls(), Calls{});
@@ -139,10 +139,12 @@ TEST(MprisMediaKeys, WithoutPlayersAKeyDoesNothingAndSaysSo)
 {
     CapturedLog log;
     MprisMediaKeys keys;
-    for (MediaKey key : {MediaKey::playPause, MediaKey::next, MediaKey::previous}) EXPECT_LT(timedPress(keys, key), 1s);
-    EXPECT_EQ(log.lines, (Calls{"[twk/media] play/pause: no media player to control",
-                                "[twk/media] next: no media player to control",
-                                "[twk/media] previous: no media player to control"}));
+    for (MediaKey key : {MediaKey::playPause, MediaKey::next, MediaKey::previous}) {
+        EXPECT_LT(timedPress(keys, key), 1s);
+        EXPECT_EQ(keys.press(key), MediaKeyOutcome::noPlayer);
+    }
+    EXPECT_EQ(log.lines.size(), 6u);
+    EXPECT_EQ(log.lines.back(), "[twk/media] previous: no media player to control");
 }
 
 TEST(MprisMediaKeys, AFrozenPlayerHoldsAPressUpOnlyBriefly)
@@ -160,7 +162,8 @@ TEST(MprisMediaKeys, AFrozenPlayerHoldsAPressUpOnlyBriefly)
 
     alpha.reset(); // now the frozen one is all there is, and the key itself waits on it
     EXPECT_LT(timedPress(keys, MediaKey::next), 1500ms);
-    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(keys.press(MediaKey::previous), MediaKeyOutcome::failed);
+    ASSERT_EQ(log.lines.size(), 3u);
     EXPECT_NE(log.lines[1].find("org.mpris.MediaPlayer2.zeta did not take Next"), std::string::npos) << log.lines[1];
 }
 

@@ -4,9 +4,11 @@
 #include "fakes/fake_workspace.h"
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
+#include "skills/app_description.h"
 #include "skills/skills.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace twk {
 namespace {
@@ -156,12 +158,71 @@ TEST_F(AppSkillsTest, QuittingAsksTheMatchingAppPolitely)
     EXPECT_EQ(workspace.terminated.size(), 2u);
 }
 
-TEST_F(AppSkillsTest, MediaKeysAlwaysSucceed)
+TEST_F(AppSkillsTest, OnlyRegularApplicationsAreEverQuit)
+{
+    workspace.apps = {{50, "openbox", "Openbox", false}, {51, "", "Dropbox", false}, {52, "", "VirtualBox", true}};
+    EXPECT_EQ(skills.quitApp("dropbox"), R"({"ok":false,"error":"could not quit dropbox: Dropbox is part of the desktop or a background program; only applications with windows are quit"})");
+    // The regular application, although background ones match earlier.
+    EXPECT_EQ(skills.quitApp("box"), R"({"ok":true,"message":"quit VirtualBox"})");
+    EXPECT_EQ(workspace.terminated, std::vector<int>{52});
+    workspace.apps.pop_back();
+    const auto refused = nlohmann::json::parse(skills.quitApp("box"));
+    EXPECT_EQ(refused["ok"], false) << refused;
+    EXPECT_EQ(workspace.terminated, std::vector<int>{52});
+}
+
+TEST_F(AppSkillsTest, MediaKeysSayWhenNoPlayerTookThem)
 {
     EXPECT_EQ(skills.playPauseMedia(), R"({"ok":true,"message":"toggled play/pause"})");
     EXPECT_EQ(skills.nextTrack(), R"({"ok":true,"message":"next track"})");
     EXPECT_EQ(skills.previousTrack(), R"({"ok":true,"message":"previous track"})");
     EXPECT_EQ(mediaKeys.pressed(), (std::vector<MediaKey>{MediaKey::playPause, MediaKey::next, MediaKey::previous}));
+
+    mediaKeys.outcome = MediaKeyOutcome::noPlayer;
+    EXPECT_EQ(skills.playPauseMedia(), R"({"ok":false,"error":"no media player is running"})");
+    EXPECT_EQ(logged.back(), "[twk/skill] error: no media player is running");
+    for (const auto outcome : {MediaKeyOutcome::refused, MediaKeyOutcome::failed}) {
+        mediaKeys.outcome = outcome;
+        EXPECT_EQ(nlohmann::json::parse(skills.nextTrack())["ok"], false);
+    }
+}
+
+TEST_F(AppSkillsTest, BrandNamedApplicationsAreFoundByWhatTheyAre)
+{
+    workspace.installed = {{"org.xfce.mousepad-settings", "Text Editor Settings"},
+                           {"org.xfce.mousepad", "Mousepad", "Text Editor", {}, "a simple text editor"},
+                           {"vim", "Vim", "Text Editor", {"Text", "editor"}},
+                           {"org.example.viewer", "Viewer", "Image Viewer", {"photo", "picture"}},
+                           {"galculator", "Galculator", "", {}, "a GTK 2 / GTK 3 algebraic and RPN calculator"}};
+    const auto launchedFor = [&](const std::string& name) {
+        workspace.launched.clear();
+        auto reply = test::startTask(loop, skills.openApp(name));
+        loop.advance(7s);
+        return workspace.launched.size() == 1u ? workspace.launched[0].applicationId : "nothing launched";
+    };
+    // A generic name said in full comes before a name that merely contains it.
+    EXPECT_EQ(launchedFor("text editor"), "org.xfce.mousepad");
+    EXPECT_EQ(launchedFor("editor"), "org.xfce.mousepad-settings"); // any name before any description
+    EXPECT_EQ(launchedFor("calculator"), "galculator");             // by its summary
+    EXPECT_EQ(launchedFor("Photo"), "org.example.viewer");           // by a keyword
+    EXPECT_EQ(launchedFor("image"), "org.example.viewer");           // by part of its generic name
+    EXPECT_EQ(launchedFor("calc"), "nothing launched");              // descriptions match whole words only
+
+    // Running already: focused, not started twice.
+    workspace.apps = {{60, "galculator", "Galculator", true}};
+    EXPECT_EQ(open("calculator"), R"({"ok":true,"message":"focused Galculator"})");
+    EXPECT_TRUE(workspace.launched.empty());
+    EXPECT_EQ(workspace.activated, std::vector<int>{60});
+}
+
+TEST(AppDescriptionTest, WordsMatchWholeAndInAnyScript)
+{
+    EXPECT_TRUE(holdsWords("A GTK 2 / GTK 3 algebraic and RPN Calculator", "rpn calculator"));
+    EXPECT_FALSE(holdsWords("Text Editor", "edit"));
+    EXPECT_FALSE(holdsWords("Calculators", "calculator"));
+    EXPECT_TRUE(holdsWords("Éditeur de texte", "éditeur"));
+    EXPECT_FALSE(holdsWords("Texteditor", "editor"));
+    EXPECT_FALSE(holdsWords("anything", " "));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "skills/skills.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -77,13 +78,18 @@ TEST_F(MusicSkillsTest, WithoutALibraryMatchTheWebSearchOpens)
         R"({"ok":true,"message":"no library match for Guns \"N\" Roses & Co; opened Apple Music search — add it to your library or click play"})";
     EXPECT_EQ(skills.playOnAppleMusic(R"(Guns "N" Roses & Co)"), expected);
     host.music.reset();
-    workspace.openAccepted = false; // whether the browser took it makes no difference
     EXPECT_EQ(skills.playOnAppleMusic(R"(Guns "N" Roses & Co)"), expected);
     EXPECT_EQ(workspace.opened, std::vector<std::string>(2, "https://music.apple.com/search?term=Guns%20%22N%22%20Roses%20%26%20Co"));
 
+    // No browser took the search: saying it opened would be false.
+    workspace.openAccepted = false;
+    const auto failed = nlohmann::json::parse(skills.playOnAppleMusic("Queen"));
+    EXPECT_EQ(failed["ok"], false);
+    EXPECT_NE(failed["error"].get<std::string>().find("no library match for Queen"), std::string::npos) << failed;
+
     // A blank query would match every track.
     EXPECT_EQ(skills.playOnAppleMusic(" "), R"({"ok":false,"error":"Apple Music: invalid query"})");
-    EXPECT_EQ(workspace.opened.size(), 2u);
+    EXPECT_EQ(workspace.opened.size(), 3u);
 }
 
 TEST_F(MusicSkillsTest, SpotifyOpensItsSearchThenComesForward)

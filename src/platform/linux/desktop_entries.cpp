@@ -37,6 +37,9 @@ DesktopEntry describe(GDesktopAppInfo* info)
     entry.id = text(g_app_info_get_id(app));
     if (entry.id.ends_with(suffix)) entry.id.resize(entry.id.size() - suffix.size());
     entry.name = text(g_app_info_get_name(app));
+    entry.genericName = text(g_desktop_app_info_get_generic_name(info));
+    if (const char* const* keywords = g_desktop_app_info_get_keywords(info))
+        for (; *keywords != nullptr; ++keywords) entry.keywords.emplace_back(*keywords);
     entry.filename = text(g_desktop_app_info_get_filename(info));
     entry.startupWMClass = text(g_desktop_app_info_get_startup_wm_class(info));
     entry.executable = text(g_app_info_get_executable(app));

@@ -12,6 +12,10 @@ struct DesktopEntry {
     std::string id;
     /// Name, localized for the user's locale.
     std::string name;
+    /// GenericName ("Text Editor"), localized; empty when unset.
+    std::string genericName;
+    /// Keywords, localized.
+    std::vector<std::string> keywords;
     /// Absolute path of the file.
     std::string filename;
     /// StartupWMClass: the WM_CLASS class its windows carry; empty when unset.

@@ -123,14 +123,28 @@ std::vector<uint32_t> EwmhWindows::windowListProperty(uint32_t window, uint32_t 
             .get());
 }
 
-bool EwmhWindows::hasWindowManager()
+std::optional<uint32_t> EwmhWindows::checkWindow()
 {
     // The check window names itself, so a stale property left by a window
     // manager that died does not count.
     const auto check = windowListProperty(root_, atoms_->supportingWmCheck);
-    if (check.empty()) return false;
+    if (check.empty()) return std::nullopt;
     const auto self = windowListProperty(check.front(), atoms_->supportingWmCheck);
-    return !self.empty() && self.front() == check.front();
+    if (self.empty() || self.front() != check.front()) return std::nullopt;
+    return check.front();
+}
+
+bool EwmhWindows::hasWindowManager()
+{
+    return checkWindow().has_value();
+}
+
+int EwmhWindows::windowManagerPid()
+{
+    const auto check = checkWindow();
+    if (!check) return 0;
+    const auto facts = describe({*check});
+    return facts.empty() ? 0 : facts.front().pid;
 }
 
 std::vector<uint32_t> EwmhWindows::clientList()

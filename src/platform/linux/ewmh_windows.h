@@ -40,6 +40,9 @@ public:
     bool usable() const;
     /// Whether an EWMH window manager runs (_NET_SUPPORTING_WM_CHECK).
     bool hasWindowManager();
+    /// The window manager's process: the owner of its check window; 0 when
+    /// none runs or it cannot be told.
+    int windowManagerPid();
     /// Managed windows in the order they were first mapped (_NET_CLIENT_LIST).
     std::vector<uint32_t> clientList();
     /// Managed windows from bottom to top (_NET_CLIENT_LIST_STACKING).
@@ -66,6 +69,8 @@ private:
     struct Atoms;
 
     std::vector<uint32_t> windowListProperty(uint32_t window, uint32_t property);
+    /// The window manager's check window, when it names itself.
+    std::optional<uint32_t> checkWindow();
     void resolveMissingPids(std::vector<WindowFacts>& facts);
     bool sendMessage(uint32_t destination, uint32_t eventMask, uint32_t window, uint32_t messageType,
                      const std::array<uint32_t, 5>& data);

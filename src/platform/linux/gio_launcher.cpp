@@ -5,6 +5,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -102,14 +103,29 @@ struct GioLauncher::Loop {
     }
 
     /// Spawns `app` detached, or asks the bus to activate it without waiting
-    /// for the answer (GIO's callbacks for it run on this loop).
+    /// for the answer (GIO's callbacks for it run on this loop). Its standard
+    /// streams are the null device, as a desktop launcher's would be: were
+    /// they ours, whoever reads our output through a pipe would wait for the
+    /// application to exit. (The user's journal would need libsystemd.)
     bool startDetached(GAppInfo* app, GList* uris, GError** error) const
     {
         const auto launchContext = newLaunchContext();
-        if (!G_IS_DESKTOP_APP_INFO(app)) return g_app_info_launch_uris(app, uris, launchContext.get(), error) != FALSE;
-        return g_desktop_app_info_launch_uris_as_manager(G_DESKTOP_APP_INFO(app), uris, launchContext.get(),
-                                                         G_SPAWN_SEARCH_PATH, detachChild, nullptr, nullptr, nullptr,
-                                                         error) != FALSE;
+        if (!G_IS_DESKTOP_APP_INFO(app)) {
+            // Every handler on this platform is a desktop entry; anything else
+            // could only inherit our streams.
+            g_set_error_literal(error, G_IO_ERROR, G_IO_ERROR_NOT_SUPPORTED, "the handler is not a desktop entry");
+            return false;
+        }
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null < 0) {
+            g_set_error_literal(error, G_IO_ERROR, G_IO_ERROR_FAILED, "cannot open /dev/null");
+            return false;
+        }
+        const bool ok = g_desktop_app_info_launch_uris_as_manager_with_fds(
+                            G_DESKTOP_APP_INFO(app), uris, launchContext.get(), G_SPAWN_SEARCH_PATH, detachChild,
+                            nullptr, nullptr, nullptr, null, null, null, error) != FALSE;
+        ::close(null);
+        return ok;
     }
 
     struct AsyncLaunch {

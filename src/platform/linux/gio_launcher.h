@@ -13,6 +13,7 @@ namespace twk {
 /// the caller. Started programs are detached from us: GLib's double fork
 /// leaves no child to reap, and each gets its own session with default
 /// signal handling, so they outlive us and ignore our terminal's signals.
+/// Their standard input, output and error are the null device, never ours.
 /// Callable from any thread.
 class GioLauncher {
 public:

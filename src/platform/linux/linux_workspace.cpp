@@ -7,9 +7,10 @@
 #include "platform/linux/process_identity.h"
 
 #include <signal.h>
+#include <unistd.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <unordered_set>
 
 namespace twk {
@@ -29,22 +30,35 @@ struct WindowOwner {
     bool regular = false;
 };
 
-std::vector<WindowOwner> owners(const std::vector<WindowFacts>& managed, const std::vector<WindowFacts>& unmanaged)
+/// Processes owning managed windows, then those owning only unmanaged ones.
+/// Regular: a window of work of its own, and no part in running the desktop
+/// (neither the window manager nor the owner of a panel or the background).
+std::vector<WindowOwner> owners(const std::vector<WindowFacts>& managed, const std::vector<WindowFacts>& unmanaged,
+                                int windowManagerPid)
 {
     std::vector<WindowOwner> result;
+    std::unordered_set<int> desktopParts;
+    if (windowManagerPid > 0) desktopParts.insert(windowManagerPid);
     for (const auto& window : managed) {
         if (window.pid <= 0) continue;
+        if (window.desktopComponent) desktopParts.insert(window.pid);
         auto it = std::find_if(result.begin(), result.end(),
                                [&](const WindowOwner& o) { return o.firstWindow.pid == window.pid; });
         if (it == result.end()) it = result.insert(result.end(), {window, false});
         it->regular = it->regular || !window.desktopComponent;
     }
+    for (auto& owner : result) owner.regular = owner.regular && desktopParts.count(owner.firstWindow.pid) == 0;
     std::unordered_set<int> seen;
     for (const auto& owner : result) seen.insert(owner.firstWindow.pid);
     for (const auto& window : unmanaged)
         if (window.pid > 0 && !window.className.empty() && seen.insert(window.pid).second)
             result.push_back({window, false});
     return result;
+}
+
+InstalledApplication installedApplication(const DesktopEntry& entry)
+{
+    return {entry.id, entry.name, entry.genericName, entry.keywords};
 }
 
 } // namespace
@@ -78,7 +92,7 @@ std::vector<RunningApplication> LinuxWorkspace::runningApplications()
         if (x == nullptr) return {};
         const auto managed = x->clientList();
         const auto unmanaged = x->unmanagedTopLevels(managed);
-        found = owners(x->describe(managed), x->describe(unmanaged));
+        found = owners(x->describe(managed), x->describe(unmanaged), x->windowManagerPid());
     }
     if (found.empty()) return {};
 
@@ -128,22 +142,40 @@ bool LinuxWorkspace::activate(int pid)
 bool LinuxWorkspace::terminate(int pid)
 {
     // kill() treats 0 and negative ids as whole process groups.
-    if (pid <= 0 || !processIsRunning(pid)) return false;
+    if (pid <= 0 || pid == ::getpid() || !processIsRunning(pid)) return false;
     bool asked = false;
     {
         std::lock_guard lock(mutex_);
-        if (auto* x = windows())
-            for (const auto& window : x->describe(x->clientList()))
-                if (window.pid == pid) asked = x->requestClose(window.window) || asked;
+        auto* x = windows();
+        if (x == nullptr) return false;
+        const auto managed = x->describe(x->clientList());
+        // Quitting the window manager, a panel or a tray program would take
+        // a piece of the desktop with it.
+        const auto all = owners(managed, {}, x->windowManagerPid());
+        const bool regular = std::any_of(all.begin(), all.end(), [&](const WindowOwner& o) {
+            return o.firstWindow.pid == pid && o.regular;
+        });
+        if (!regular) return false;
+        for (const auto& window : managed)
+            if (window.pid == pid) asked = x->requestClose(window.window) || asked;
     }
+    // A last resort for an application none of whose windows could be asked.
     return asked || ::kill(pid, SIGTERM) == 0;
 }
 
 std::vector<InstalledApplication> LinuxWorkspace::installedApplications()
 {
+    const auto described = catalogue_.current();
     std::vector<InstalledApplication> apps;
-    for (const auto& entry : installedDesktopEntries())
-        if (entry.shown) apps.push_back({entry.id, entry.name});
+    for (const auto& entry : installedDesktopEntries()) {
+        if (!entry.shown) continue;
+        auto app = installedApplication(entry);
+        if (const auto it = described->find(entry.id); it != described->end()) {
+            app.summary = it->second.summary;
+            app.keywords.insert(app.keywords.end(), it->second.keywords.begin(), it->second.keywords.end());
+        }
+        apps.push_back(std::move(app));
+    }
     return apps;
 }
 
@@ -151,7 +183,7 @@ std::optional<InstalledApplication> LinuxWorkspace::applicationWithId(const std:
 {
     const auto entry = desktopEntryWithId(applicationId);
     if (!entry) return std::nullopt;
-    return InstalledApplication{entry->id, entry->name};
+    return installedApplication(*entry);
 }
 
 void LinuxWorkspace::launch(const InstalledApplication& application, LaunchCompletion completion)

@@ -36,12 +36,13 @@ KeyAction actionFor(MediaKey key)
 }
 
 /// Sends the key to the active player; says in `notes` why it did not.
-void pressOnActivePlayer(const KeyAction& action, std::vector<std::string>& notes)
+MediaKeyOutcome pressOnActivePlayer(const KeyAction& action, std::vector<std::string>& notes)
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
+        // No bus, no player anyone could reach.
         notes.push_back("no session bus");
-        return;
+        return MediaKeyOutcome::noPlayer;
     }
     // The budgets are for the players; connecting to the bus on first use
     // (slow on a loaded machine) must not eat them.
@@ -50,32 +51,34 @@ void pressOnActivePlayer(const KeyAction& action, std::vector<std::string>& note
     const auto chosen = chooseActivePlayer(players);
     if (!chosen) {
         notes.push_back("no media player to control");
-        return;
+        return MediaKeyOutcome::noPlayer;
     }
     const MprisPlayerState& player = players[*chosen];
     if (action.allowed != nullptr && !(player.*action.allowed)) {
         notes.push_back(player.busName + " cannot do that now");
-        return;
+        return MediaKeyOutcome::refused;
     }
     const auto call = QDBusMessage::createMethodCall(QString::fromStdString(player.busName), kMprisObjectPath,
                                                      kMprisPlayerInterface, action.method);
     QDBusPendingCall reply = bus.asyncCall(call, dbusTimeoutUntil(start + kPressBudget));
     reply.waitForFinished();
-    if (reply.isError())
-        notes.push_back(player.busName + " did not take " + action.method + ": " + reply.error().message().toStdString());
+    if (!reply.isError()) return MediaKeyOutcome::taken;
+    notes.push_back(player.busName + " did not take " + action.method + ": " + reply.error().message().toStdString());
+    return MediaKeyOutcome::failed;
 }
 
 } // namespace
 
-void MprisMediaKeys::press(MediaKey key)
+MediaKeyOutcome MprisMediaKeys::press(MediaKey key)
 {
     const KeyAction action = actionFor(key);
     std::vector<std::string> notes;
-    pressOnActivePlayer(action, notes);
-    if (notes.empty()) return;
+    const MediaKeyOutcome outcome = pressOnActivePlayer(action, notes);
+    if (notes.empty()) return outcome;
     std::string line = std::string("[twk/media] ") + action.label + ": " + notes.front();
     for (size_t i = 1; i < notes.size(); ++i) line += "; " + notes[i];
     logLine(line);
+    return outcome;
 }
 
 } // namespace twk

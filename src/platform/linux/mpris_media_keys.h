@@ -18,13 +18,14 @@ namespace twk {
 ///
 /// Once connected to the bus, a press takes at most about half a second
 /// however the players behave: 250 ms to ask them all (in parallel), the
-/// rest for the key itself. With no
-/// player nothing happens; what went wrong is logged as one "[twk/media]"
-/// line and swallowed. Callable from any thread: QtDBus serves the session
-/// connection on its own thread and each press only waits on its replies.
+/// rest for the key itself. A press is taken when the player answered the
+/// call without an error. With no player nothing happens; what went wrong is
+/// logged as one "[twk/media]" line and told by the outcome. Callable from
+/// any thread: QtDBus serves the session connection on its own thread and
+/// each press only waits on its replies.
 class MprisMediaKeys : public MediaKeys {
 public:
-    void press(MediaKey key) override;
+    MediaKeyOutcome press(MediaKey key) override;
 };
 
 } // namespace twk

@@ -5,11 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
+
+extern char** environ;
 
 namespace twk::test {
 namespace {
@@ -25,6 +33,44 @@ std::string tool(const std::vector<std::string>& args, int expectedStatus = 0)
     ChildProcess child(exe, all);
     EXPECT_EQ(child.waitForExit(20s), expectedStatus) << child.output();
     return child.output();
+}
+
+/// Runs `tarnwick tool ARGS` with its output into a pipe, as `x=$(tarnwick ...)`
+/// does, and reads the pipe to its end; nothing when the end does not come in
+/// time (something still holds the pipe).
+std::optional<std::string> outputThroughAPipe(const std::vector<std::string>& args, std::chrono::milliseconds timeout)
+{
+    std::vector<std::string> all{exe, "tool"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : all) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, exe, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string output;
+    bool ended = spawned != 0;
+    for (const auto end = std::chrono::steady_clock::now() + timeout; !ended && std::chrono::steady_clock::now() < end;) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        char buf[4096];
+        const ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n > 0) output.append(buf, static_cast<size_t>(n));
+        ended = n == 0;
+    }
+    close(fds[0]);
+    if (spawned != 0) return std::nullopt;
+    if (!ended) ::kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    if (!ended) return std::nullopt;
+    return output;
 }
 
 /// Processes named `comm` started inside this test desktop.
@@ -90,8 +136,36 @@ TEST_F(AppTools, OpenFocusListAndQuitRealApplicationsByTheirSpokenNames)
                         R"({"ok":false,"error":"no app matching no such program"})"));
 }
 
+TEST_F(AppTools, ApplicationsAreFoundByWhatTheyAre)
+{
+    EXPECT_TRUE(hasLine(tool({"open_app", R"({"name":"calculator"})"}), R"({"ok":true,"message":"opened Galculator"})"));
+    EXPECT_TRUE(hasLine(tool({"open_app", R"({"name":"text editor"})"}), R"({"ok":true,"message":"opened Mousepad"})"));
+    EXPECT_TRUE(eventually([] { return processesOfThisRun("galculator").size() == 1u; }));
+    EXPECT_TRUE(eventually([] { return processesOfThisRun("mousepad").size() == 1u; }));
+}
+
+TEST_F(AppTools, TheWindowManagerIsNeverQuit)
+{
+    const auto before = processesOfThisRun("openbox");
+    ASSERT_EQ(before.size(), 1u);
+    const std::string answer = tool({"quit_app", R"({"name":"box"})"}, 1);
+    EXPECT_NE(answer.find(R"({"ok":false,"error":"could not quit box)"), std::string::npos) << answer;
+    std::this_thread::sleep_for(500ms); // a SIGTERM would have taken effect by now
+    EXPECT_EQ(processesOfThisRun("openbox"), before);
+}
+
+TEST_F(AppTools, ALaunchedApplicationLeavesTheCallersOutputAlone)
+{
+    const auto output = outputThroughAPipe({"open_app", R"({"name":"galculator"})"}, 15s);
+    ASSERT_TRUE(output) << "the output pipe stayed open after the tool answered";
+    EXPECT_TRUE(hasLine(*output, R"({"ok":true,"message":"opened Galculator"})")) << *output;
+    EXPECT_TRUE(eventually([] { return processesOfThisRun("galculator").size() == 1u; }));
+}
+
 TEST(MediaTools, MediaKeysReachThePlayerOnTheSessionBus)
 {
+    EXPECT_TRUE(hasLine(tool({"play_pause_media"}, 1), R"({"ok":false,"error":"no media player is running"})"));
+
     const auto log = std::filesystem::path(std::getenv("XDG_RUNTIME_DIR")) / "player.log";
     ChildProcess player(MPRIS_TEST_PLAYER, {"twkapp", "Playing", log.string()});
     ASSERT_TRUE(player.waitForOutput("ready\n")) << player.output();

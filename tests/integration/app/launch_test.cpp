@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sstream>
 
 namespace twk::test {
 namespace {
@@ -102,14 +103,38 @@ TEST(Launch, CommandLineAnswersHelpVersionAndRefusesBadInput)
 TEST(Launch, PermissionsReportWhatThisDesktopAllows)
 {
     // Xvfb lets any client read pixels; no sound server answers on this socket.
+    // Something missing is a failure that says how to fix it.
     ChildProcess here(exe, {"permissions"}, {{"PULSE_SERVER", "unix:/nonexistent/native"}});
-    EXPECT_EQ(here.waitForExit(), 0);
+    EXPECT_EQ(here.waitForExit(), 1);
     EXPECT_NE(here.output().find("screen recording: granted"), std::string::npos) << here.output();
-    EXPECT_NE(here.output().find("microphone: missing"), std::string::npos) << here.output();
+    EXPECT_NE(here.output().find("microphone: missing\n  to fix: start the sound server"), std::string::npos)
+        << here.output();
+    EXPECT_EQ(occurrences(here.output(), "to fix:"), 1u) << here.output();
 
     ChildProcess noDisplay(exe, {"permissions"}, {{"DISPLAY", std::nullopt}});
-    EXPECT_EQ(noDisplay.waitForExit(), 0);
-    EXPECT_NE(noDisplay.output().find("screen recording: missing"), std::string::npos) << noDisplay.output();
+    EXPECT_EQ(noDisplay.waitForExit(), 1);
+    EXPECT_NE(noDisplay.output().find("screen recording: missing\n  to fix: needs an X11 session"), std::string::npos)
+        << noDisplay.output();
+
+    // The accessibility fix, run as printed, grants it.
+    ChildProcess off("/usr/bin/dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                            "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                                            "string:IsEnabled", "variant:boolean:false"});
+    ASSERT_EQ(off.waitForExit(), 0) << off.output();
+    ChildProcess disabled(exe, {"permissions"});
+    disabled.waitForExit();
+    const std::string& report = disabled.output();
+    const auto command = report.find("dbus-send ");
+    const auto end = report.find(" (", command);
+    ASSERT_NE(end, std::string::npos) << report;
+    std::vector<std::string> words;
+    std::istringstream fix(report.substr(command, end - command));
+    for (std::string word; fix >> word;) words.push_back(word);
+    ChildProcess on("/usr/bin/dbus-send", {words.begin() + 1, words.end()});
+    ASSERT_EQ(on.waitForExit(), 0) << on.output();
+    ChildProcess after(exe, {"permissions"});
+    after.waitForExit();
+    EXPECT_NE(after.output().find("accessibility: granted"), std::string::npos) << after.output();
 }
 
 } // namespace
