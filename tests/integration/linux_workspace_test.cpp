@@ -224,9 +224,14 @@ TEST_F(LinuxWorkspaceTest, WindowsAreJoinedWithEntriesByWindowClassAndBackground
 
 TEST_F(LinuxWorkspaceTest, TheDesktopsOwnProcessesAndThisOneAreNeverQuit)
 {
-    const auto apps = workspace.runningApplications();
-    const auto wm = std::find_if(apps.begin(), apps.end(), [](const auto& app) { return app.applicationId == "openbox"; });
-    ASSERT_NE(wm, apps.end());
+    // Right after it started, the window manager may not have its windows yet.
+    std::optional<RunningApplication> wm;
+    pollUntil([&] {
+        for (const auto& app : workspace.runningApplications())
+            if (app.applicationId == "openbox") wm = app;
+        return wm.has_value();
+    });
+    ASSERT_TRUE(wm);
     EXPECT_FALSE(workspace.terminate(wm->pid));
     EXPECT_FALSE(workspace.terminate(getpid()));
 

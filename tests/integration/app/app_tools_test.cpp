@@ -148,7 +148,12 @@ TEST_F(AppTools, TheWindowManagerIsNeverQuit)
 {
     const auto before = processesOfThisRun("openbox");
     ASSERT_EQ(before.size(), 1u);
-    const std::string answer = tool({"quit_app", R"({"name":"box"})"}, 1);
+    // Asked again while the window manager is not yet listed (it has just started).
+    std::string answer;
+    EXPECT_TRUE(eventually([&] {
+        answer = tool({"quit_app", R"({"name":"box"})"}, 1);
+        return answer.find("Openbox") != std::string::npos;
+    })) << answer;
     EXPECT_NE(answer.find(R"({"ok":false,"error":"could not quit box)"), std::string::npos) << answer;
     std::this_thread::sleep_for(500ms); // a SIGTERM would have taken effect by now
     EXPECT_EQ(processesOfThisRun("openbox"), before);
