@@ -280,6 +280,38 @@ TEST_F(LinuxWorkspaceTest, InstalledApplicationsAreListedAndFoundByExactId)
     EXPECT_FALSE(workspace.applicationWithId(""));
 }
 
+TEST_F(LinuxWorkspaceTest, InstalledApplicationsCarryWhatTheCatalogueSaysTheyAre)
+{
+    writeFile(applications / "twk-probe.desktop",
+              "[Desktop Entry]\nType=Application\nName=Probe\nGenericName=Signal Probe\nKeywords=scope;\nExec=true\n");
+    // The user's catalogue comes first (its metainfo folder before its older
+    // appdata one); translations are not what the user is matched against;
+    // an add-on's component describes no application.
+    const fs::path metainfo = fs::path(std::getenv("XDG_DATA_HOME")) / "metainfo";
+    writeFile(metainfo / "twk-probe.metainfo.xml",
+              "<?xml version=\"1.0\"?>\n<component type=\"desktop-application\">\n"
+              "  <id>org.example.Probe</id>\n  <launchable type=\"desktop-id\">twk-probe.desktop</launchable>\n"
+              "  <summary xml:lang=\"de\">Ein Oszilloskop</summary>\n  <summary>An oscilloscope &amp; meter</summary>\n"
+              "  <description><p>Long text</p></description>\n"
+              "  <keywords><keyword xml:lang=\"de\">Messung</keyword><keyword>signal</keyword></keywords>\n"
+              "</component>\n");
+    writeFile(metainfo / "twk-addon.metainfo.xml",
+              "<component type=\"addon\"><id>galculator.desktop</id><summary>An add-on</summary></component>");
+    writeFile(metainfo.parent_path() / "appdata" / "galculator.appdata.xml",
+              "<component type=\"desktop\"><id>galculator.desktop</id><summary>Your own words</summary></component>");
+
+    const auto installed = workspace.installedApplications();
+    const auto find = [&](const std::string& id) {
+        const auto it = std::find_if(installed.begin(), installed.end(), [&](const auto& a) { return a.applicationId == id; });
+        return it != installed.end() ? *it : InstalledApplication{};
+    };
+    const auto probe = find("twk-probe");
+    EXPECT_EQ(probe.genericName, "Signal Probe");
+    EXPECT_EQ(probe.summary, "An oscilloscope & meter");
+    EXPECT_EQ(probe.keywords, (std::vector<std::string>{"scope", "signal"}));
+    EXPECT_EQ(find("galculator").summary, "Your own words");
+}
+
 TEST_F(LinuxWorkspaceTest, LaunchFailuresReportTheirReason)
 {
     const fs::path program = fs::path(std::getenv("HOME")) / "vanishing";
