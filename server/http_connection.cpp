@@ -1,5 +1,7 @@
 #include "http_connection.h"
 
+#include "common/log.h"
+
 #include <QTcpSocket>
 
 #include <sys/socket.h>
@@ -7,9 +9,21 @@
 namespace twk::server {
 
 HttpConnection::HttpConnection(QTcpSocket* socket, RequestRouter& router, Upgrade upgrade, HttpLimits limits, QObject* parent)
-    : QObject(parent), socket_(socket), router_(router), upgrade_(std::move(upgrade)), limits_(limits)
+    : QObject(parent), socket_(socket), router_(router), upgrade_(std::move(upgrade)), limits_(limits),
+      readBufferBytes_(qint64(limits.maxHeadBytes + limits.maxBodyBytes) + 64 * 1024)
 {
     socket_->setParent(this);
+    // A whole request fits; beyond that the kernel holds the rest and the peer waits.
+    socket_->setReadBufferSize(readBufferBytes_);
+    stallTimer_.setSingleShot(true);
+    connect(&stallTimer_, &QTimer::timeout, this, [this] {
+        logLine("[twk/server] closed a connection from " + socket_->peerAddress().toString().toStdString() +
+                " that did not read its answers");
+        socket_->abort();
+    });
+    connect(socket_, &QTcpSocket::bytesWritten, this, [this] {
+        if (paused_ && socket_->bytesToWrite() <= maxPendingOutput / 2) resumeReading();
+    });
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (closing_) {
@@ -31,16 +45,49 @@ HttpConnection::HttpConnection(QTcpSocket* socket, RequestRouter& router, Upgrad
 void HttpConnection::abort()
 {
     timer_.stop();
+    stallTimer_.stop();
     if (socket_) socket_->abort();
+    deleteLater();
+}
+
+bool HttpConnection::isIdle() const { return socket_ && !closing_ && !paused_ && socket_->bytesToWrite() == 0; }
+
+void HttpConnection::pauseReading()
+{
+    paused_ = true;
+    timer_.stop(); // the requests have arrived: it is the answers that wait
+    // A full read buffer makes Qt stop reading the socket.
+    socket_->setReadBufferSize(std::max<qint64>(1, socket_->bytesAvailable()));
+    stallTimer_.start(stallMs);
+}
+
+void HttpConnection::resumeReading()
+{
+    paused_ = false;
+    stallTimer_.stop();
+    socket_->setReadBufferSize(readBufferBytes_);
+    timer_.start(timeoutMs);
+    processAvailable();
+}
+
+void HttpConnection::rearmReading()
+{
+    // Consuming from a read buffer that was full does not always restart
+    // reading; setting the size again does.
+    socket_->setReadBufferSize(readBufferBytes_ + 1);
+    socket_->setReadBufferSize(readBufferBytes_);
 }
 
 void HttpConnection::processAvailable()
 {
+    if (paused_) return;
     if (closing_) {
         socket_->skip(socket_->bytesAvailable()); // a refused client may still be sending
+        rearmReading();
         return;
     }
     while (!closing_ && socket_->bytesAvailable() > 0) {
+        if (socket_->bytesToWrite() > maxPendingOutput) return pauseReading();
         const qint64 available = socket_->bytesAvailable();
         const QByteArray head = socket_->peek(qint64(limits_.maxHeadBytes) + 1);
         HeadParse parsed = parseRequestHead(std::string_view(head.constData(), size_t(head.size())), limits_);
@@ -69,6 +116,7 @@ void HttpConnection::processAvailable()
         continueSent_ = false;
         respond(routed.response, request.keepAlive);
     }
+    if (socket_ && !paused_) rearmReading();
 }
 
 void HttpConnection::respond(const HttpResponse& response, bool keepAlive)
@@ -101,6 +149,8 @@ void HttpConnection::closeAfterWrite()
 void HttpConnection::handOver()
 {
     timer_.stop();
+    stallTimer_.stop();
+    socket_->setReadBufferSize(0); // the WebSocket layer reads at its own pace
     socket_->disconnect(this);
     socket_->setParent(nullptr);
     QTcpSocket* socket = socket_;

@@ -43,7 +43,10 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
     if (options.record) recorder_ = std::make_unique<MessageRecorder>(*options.record);
 
     realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get());
-    http_ = std::make_unique<HttpServer>(*router_, [this](QTcpSocket* socket) { realtime_->adopt(socket); });
+    ConnectionLimits::Caps caps;
+    caps.total = ConnectionLimits::affordableTotal(caps.total);
+    caps.perPeer = std::min(caps.perPeer, caps.total);
+    http_ = std::make_unique<HttpServer>(*router_, [this](QTcpSocket* socket) { realtime_->adopt(socket); }, HttpLimits{}, caps);
 }
 
 TarnwickServer::~TarnwickServer() = default;

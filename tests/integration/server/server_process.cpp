@@ -6,11 +6,16 @@
 
 namespace twk::test {
 
-ServerProcess::ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs)
+ServerProcess::ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs,
+                             const std::vector<std::string>& launcher)
 {
     std::vector<std::string> args{"--port", "0", "--data-dir", dataDir};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    process_ = std::make_unique<ChildProcess>(TARNWICK_SERVER_EXE, args);
+    if (!launcher.empty()) {
+        args.insert(args.begin(), TARNWICK_SERVER_EXE);
+        args.insert(args.begin(), launcher.begin() + 1, launcher.end());
+    }
+    process_ = std::make_unique<ChildProcess>(launcher.empty() ? TARNWICK_SERVER_EXE : launcher.front(), args);
     if (!process_->waitForOutput(" (data in ", std::chrono::seconds(20)))
         throw std::runtime_error("tarnwick-server did not start: " + process_->output());
     std::smatch m;

@@ -11,7 +11,9 @@ namespace twk::test {
 /// The real tarnwick-server on a free loopback port with the given data directory.
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs = {});
+    /// `launcher` runs the server (its program and arguments before the server's path), e.g. prlimit.
+    explicit ServerProcess(const std::string& dataDir, const std::vector<std::string>& extraArgs = {},
+                           const std::vector<std::string>& launcher = {});
 
     int port() const { return port_; }
     std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
