@@ -2,12 +2,14 @@
 
 #include "app/command_line.h"
 #include "composition/commands.h"
+#include "platform/linux/system_log_sink.h"
 
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     using namespace twk;
+    setLogSink(systemLogSink("tarnwick"));
     const std::vector<std::string> args(argv + 1, argv + argc);
     const Command cmd = parseCommandLine(args);
     switch (cmd.kind) {

@@ -1,10 +1,7 @@
 #include "common/log.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
-#include <syslog.h>
-#include <unistd.h>
 
 namespace twk {
 namespace {
@@ -15,50 +12,83 @@ std::mutex& logMutex()
     return m;
 }
 
-std::function<void(const std::string&)>& sinkSlot()
+std::function<void(const std::string&)>& captureSlot()
 {
-    static std::function<void(const std::string&)> sink;
+    static std::function<void(const std::string&)> capture;
+    return capture;
+}
+
+LogSink& sinkSlot()
+{
+    static LogSink sink;
     return sink;
 }
 
-bool alsoToSyslog()
+void appendHex(std::string& out, unsigned char byte)
 {
-    static const bool value = [] {
-        if (std::getenv("JOURNAL_STREAM") != nullptr) return false; // stderr already reaches the journal
-        if (isatty(STDERR_FILENO) != 0) return false;
-        openlog("tarnwick", LOG_PID, LOG_USER);
-        return true;
-    }();
-    return value;
+    static constexpr char digits[] = "0123456789abcdef";
+    out += "\\x";
+    out.push_back(digits[byte >> 4]);
+    out.push_back(digits[byte & 0xF]);
 }
 
 } // namespace
 
+std::string escapeControlCharacters(std::string_view line)
+{
+    std::string out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            appendHex(out, byte);
+        } else if (byte == 0xC2 && i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(line[i + 1]) <= 0x9F) {
+            // U+0080..U+009F: terminals take some of these as escape sequences.
+            appendHex(out, static_cast<unsigned char>(line[++i]));
+        } else {
+            out.push_back(static_cast<char>(byte));
+        }
+    }
+    return out;
+}
+
 void logLine(std::string_view line)
 {
-    std::string text(line);
+    const std::string text = escapeControlCharacters(line);
     std::lock_guard lock(logMutex());
-    if (sinkSlot()) {
+    if (captureSlot()) {
+        captureSlot()(text);
+    } else if (sinkSlot()) {
         sinkSlot()(text);
-        return;
+    } else {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
     }
-    text.push_back('\n');
-    // One write per line so lines from several threads never interleave.
-    (void)!::write(STDERR_FILENO, text.data(), text.size());
-    if (alsoToSyslog()) syslog(LOG_INFO, "%.*s", static_cast<int>(line.size()), line.data());
+}
+
+void setLogSink(LogSink sink)
+{
+    std::lock_guard lock(logMutex());
+    sinkSlot() = std::move(sink);
 }
 
 LogCapture::LogCapture(std::function<void(const std::string&)> sink)
 {
     std::lock_guard lock(logMutex());
-    previous_ = std::move(sinkSlot());
-    sinkSlot() = std::move(sink);
+    previous_ = std::move(captureSlot());
+    captureSlot() = std::move(sink);
 }
 
 LogCapture::~LogCapture()
 {
     std::lock_guard lock(logMutex());
-    sinkSlot() = std::move(previous_);
+    captureSlot() = std::move(previous_);
 }
 
 } // namespace twk

@@ -1,0 +1,20 @@
+# Fails when a file of the portable core includes a header of Qt, X11, GLib,
+# PulseAudio, AT-SPI, D-Bus or the POSIX system: those belong behind the
+# interfaces in src/platform/. Run as: cmake -DROOT=<src> -DDIRS=<a;b> -P this.
+set(forbidden "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]*/|qt|X11/|xcb/|glib|gio/|gobject/|pulse/|atspi/|at-spi|dbus/|soup|unistd\\.h|sys/|fcntl\\.h|syslog\\.h|pthread\\.h|signal\\.h|poll\\.h|dlfcn\\.h|dirent\\.h|spawn\\.h|pwd\\.h|grp\\.h|termios\\.h|netinet/|arpa/|netdb\\.h|semaphore\\.h|sched\\.h|linux/)")
+set(violations "")
+foreach(dir IN LISTS DIRS)
+  file(GLOB_RECURSE files "${ROOT}/${dir}/*.h" "${ROOT}/${dir}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" lines REGEX "#[ \t]*include")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "${forbidden}")
+        file(RELATIVE_PATH rel "${ROOT}" "${file}")
+        string(APPEND violations "\n  ${rel}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "The portable core includes system headers; move this code behind src/platform/:${violations}")
+endif()
