@@ -1,5 +1,7 @@
 #include "app/app_state.h"
 
+#include "common/log.h"
+
 #include <algorithm>
 
 namespace twk {
@@ -107,15 +109,22 @@ void AppState::completeCurrentStep()
 namespace {
 
 // A free function, not a member: the fetch may finish after the state is gone.
-Task<void> refreshStatusTask(MainLoop& loop, Backend& backend, AppState* state, std::weak_ptr<bool> alive)
+Task<void> refreshStatusTask(Backend& backend, AppState* state, std::weak_ptr<bool> alive)
 {
+    // A failed refresh leaves every figure as it was.
     Status status;
+    std::optional<std::string> failure;
     try {
         status = co_await backend.fetchStatus();
+    } catch (const std::exception& e) {
+        failure = e.what();
     } catch (...) {
-        co_return; // a failed refresh leaves every figure as it was
+        failure = "unknown error";
     }
-    co_await onMain(loop);
+    if (failure) {
+        logLine("[twk] usage refresh from " + backend.baseURL() + " failed: " + *failure);
+        co_return;
+    }
     if (alive.expired()) co_return;
     state->plan.set(status.plan);
     state->quotaSeconds.set(status.quotaSeconds);
@@ -130,13 +139,13 @@ Task<void> refreshStatusTask(MainLoop& loop, Backend& backend, AppState* state, 
 void AppState::refreshStatus()
 {
     if (backend_ == nullptr) return;
-    spawn(loop_, refreshStatusTask(loop_, *backend_, this, alive_));
+    spawn(loop_, refreshStatusTask(*backend_, this, alive_));
 }
 
 Task<void> AppState::refreshStatusAndWait()
 {
     if (backend_ == nullptr) co_return;
-    auto refresh = refreshStatusTask(loop_, *backend_, this, alive_);
+    auto refresh = refreshStatusTask(*backend_, this, alive_);
     co_await std::move(refresh);
 }
 

@@ -8,11 +8,14 @@
 // `co_await sleepFor(loop, d)`. Exceptions thrown in a task come out of the
 // `co_await` that awaits it.
 //
-// Compiler note: g++ 12 may destroy twice a temporary that owns memory and
-// sits inside a `co_await` expression (a lambda capturing a string, an
-// argument built in place). Put such values in named locals first:
-//   auto awaiter = awaitCallback<R>([&req](auto done) { ... });
-//   R r = co_await awaiter;
+// Compiler note: g++ 12 destroys twice an aggregate built in place inside a
+// `co_await` expression: a lambda with captures, or `Type{...}` of a plain
+// struct (a double free when it owns memory). Build those in a named local
+// first. Lambdas that capture only references or `this` are harmless, and so
+// are awaiters here: none holds anything with a destructor, and
+// `awaitCallback` keeps its callable in a frame of its own. The build checks
+// src/ for lambdas with value captures and braced temporaries inside a
+// `co_await` expression (cmake/check_coroutine_temporaries.cmake).
 //
 // Lifetime rule: a suspended task is kept alive by whoever holds its
 // `Resumer` (a loop's queue, a timer, a worker queue, a callback). When the
@@ -42,6 +45,7 @@ struct PromiseBase {
     std::coroutine_handle<> continuation;
     std::exception_ptr exception;
     bool detached = false; // a spawned root: frees itself
+    MainLoop* loop = nullptr; // the loop the chain was spawned on
 
     void destroyDetachedRoot()
     {
@@ -170,6 +174,7 @@ public:
         {
             h.promise().continuation = awaiting;
             h.promise().parent = &awaiting.promise();
+            h.promise().loop = awaiting.promise().loop;
             return h;
         }
         T await_resume() { return h.promise().take(); }
@@ -238,6 +243,7 @@ inline Detached runDetached(Task<void> task)
 inline void spawn(MainLoop& loop, Task<void> task)
 {
     auto root = detail::runDetached(std::move(task));
+    root.handle.promise().loop = &loop;
     loop.post(Resumer(root.handle));
 }
 
@@ -279,20 +285,30 @@ struct Sleep {
 
 template <typename T, typename Start>
 struct CallbackAwaiter {
-    Start start;
+    Start* start; // in the frame of awaitCallback, which outlives this awaiter
     std::optional<T> result;
+
     bool await_ready() const noexcept { return false; }
     template <TaskPromise P>
     void await_suspend(std::coroutine_handle<P> h)
     {
         Resumer resumer(h);
-        // `done` may run inside `start` and end the frame holding this
-        // awaiter, so `start` must not live in it while it runs.
-        auto run = std::move(start);
-        run([this, resumer](T value) {
-            if (!resumer.claim()) return;
+        MainLoop* loop = h.promise().loop;
+        // Waiting on the main thread: continue there, never inside `start`.
+        MainLoop* postTo = loop != nullptr && loop->isMainThread() ? loop : nullptr;
+        // `done` may resume inline and end the frame holding `*start`, so
+        // `start` must not live there while it runs.
+        auto run = std::move(*start);
+        // Outside the frame: a late call must not touch an awaiter that is gone.
+        auto taken = std::make_shared<std::atomic<bool>>(false);
+        run([this, resumer, postTo, taken](T value) {
+            if (taken->exchange(true, std::memory_order_acq_rel)) return;
+            // The frame lives: this copy of the resumer has neither run nor been dropped.
             result.emplace(std::move(value));
-            resumer.resumeClaimed();
+            if (postTo != nullptr)
+                postTo->post(resumer); // dropped unrun, it frees the chain
+            else
+                resumer();
         });
     }
     T await_resume() { return std::move(*result); }
@@ -310,13 +326,16 @@ inline detail::WorkerHop onWorker(WorkerPool& pool) { return {pool}; }
 inline detail::Sleep sleepFor(MainLoop& loop, Duration delay) { return {loop, delay}; }
 
 /// Bridges a callback API into a task: `start` receives a `done` function to
-/// call once, from any thread, with the result; the task continues on that
-/// thread. Later calls of `done` are ignored. If `done` is dropped uncalled,
-/// the waiting chain is freed.
+/// call once, from any thread, with the result. The task continues on the
+/// main thread when it waited there (always on a later turn of the loop, even
+/// when `done` runs inside `start`), else on the thread that called `done`.
+/// Later calls of `done` are ignored. If `done` is dropped uncalled, the
+/// waiting chain is freed.
 template <typename T, typename Start>
-detail::CallbackAwaiter<T, Start> awaitCallback(Start start)
+Task<T> awaitCallback(Start start)
 {
-    return {std::move(start), std::nullopt};
+    detail::CallbackAwaiter<T, Start> awaiter{&start, std::nullopt};
+    co_return co_await awaiter;
 }
 
 } // namespace twk

@@ -14,7 +14,7 @@
 
 namespace twk {
 
-ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host)
+ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host), loop_(services.loop)
 {
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
@@ -37,14 +37,17 @@ Task<ToolResult> ToolDispatcher::run(std::string name, std::string argsJson) con
     if (handler == nullptr) co_return ToolResult::textResult(errJSON("unknown tool " + name));
 
     // A route that throws still answers the model, with the reason.
+    std::optional<ToolResult> result;
     std::string failure;
     try {
-        co_return co_await (*handler)(args);
+        result = co_await (*handler)(args);
     } catch (const std::exception& e) {
         failure = e.what();
     } catch (...) {
         failure = "tool failed";
     }
+    co_await onMain(loop_); // routes may end on a worker; the caller goes on where it was
+    if (result) co_return std::move(*result);
     logLine("[twk] tool " + name + " failed: " + failure);
     co_return ToolResult::textResult(errJSON(failure));
 }

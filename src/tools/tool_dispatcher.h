@@ -49,7 +49,8 @@ public:
     std::string systemPrompt(Verbosity verbosity) const;
     std::string liveContext() const;
 
-    /// Runs the tool `name` with the arguments text `argsJson`.
+    /// Runs the tool `name` with the arguments text `argsJson`; whatever
+    /// thread the route ends on, the caller continues on the main thread.
     Task<Result> run(std::string name, std::string argsJson) const;
     /// Whether `name` has a route; `run` answers "unknown tool" for the rest.
     bool hasRoute(const std::string& name) const;
@@ -58,6 +59,7 @@ public:
 
 private:
     Host& host_;
+    MainLoop& loop_;
     ToolRoutes routes_;
 };
 
