@@ -10,7 +10,9 @@ WorkerPool::WorkerPool(unsigned threads)
     for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { run(); });
 }
 
-WorkerPool::~WorkerPool()
+WorkerPool::~WorkerPool() { stop(); }
+
+void WorkerPool::stop()
 {
     std::deque<std::function<void()>> dropped;
     {
@@ -19,7 +21,8 @@ WorkerPool::~WorkerPool()
         dropped.swap(jobs_);
     }
     wake_.notify_all();
-    for (auto& t : threads_) t.join();
+    for (auto& t : threads_)
+        if (t.joinable()) t.join();
     // Dropped after the join, outside the lock: a job's destructor may post
     // (and be refused) or free a suspended coroutine.
     dropped.clear();

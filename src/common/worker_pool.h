@@ -18,6 +18,11 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
+    /// Waits for the jobs running now and drops the queued ones; later posts
+    /// are dropped. The owner calls it before freeing what the jobs use.
+    /// Not from a worker thread.
+    void stop();
+
     void post(std::function<void()> job);
     bool isWorkerThread() const;
 

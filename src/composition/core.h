@@ -21,6 +21,11 @@ namespace twk {
 
 struct Core {
     explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+    // Skills still running on a worker use the objects below: they finish
+    // before any of those is freed.
+    ~Core() { workers.stop(); }
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
 
     QtMainLoop loop;
     QtSettings settings;
