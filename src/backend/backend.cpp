@@ -1,5 +1,6 @@
 #include "backend/backend.h"
 
+#include "common/log.h"
 #include "common/url.h"
 #include "common/utf8.h"
 #include "common/uuid.h"
@@ -85,8 +86,9 @@ Task<void> Backend::trackUsage(double seconds, std::optional<std::map<std::strin
                                   std::nullopt, usageTimeout};
         }
         co_await send(std::move(request));
-    } catch (...) {
+    } catch (const std::exception& e) {
         // The backend's own counters are authoritative; a lost report is harmless.
+        logLine("[twk] usage report to " + baseURL_ + " failed: " + e.what());
     }
 }
 

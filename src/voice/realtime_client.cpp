@@ -2,6 +2,7 @@
 
 #include "common/base64.h"
 #include "common/log.h"
+#include "common/text_case.h"
 #include "voice/realtime_decoding.h"
 
 #include <stdexcept>
@@ -48,6 +49,7 @@ void RealtimeClient::connect(const std::string& clientSecret, const std::string&
     }
     WebSocketRequest request{realtime::endpointUrl(origin_, model), {{"Authorization", "Bearer " + clientSecret}},
                              seconds(60)};
+    logLine("[realtime] connecting to " + request.url);
     socket->open(std::move(request), makeHandlers());
     // The socket keeps it until the handshake is done.
     sendMessage(realtime::sessionUpdate(config_));
@@ -219,13 +221,17 @@ void RealtimeClient::handleError(const json& message)
 {
     const realtime::ServerError error = realtime::serverError(message);
     logLine("[realtime] server error: " + error.message + " [code=" + error.code + "]");
-    if (!realtime::isBenign(error)) deliver(realtime::State{SessionStatus::error(error.message)});
+    if (realtime::isBenign(error)) return;
+    // The service names a failure of its own connection (to its upstream, say) only in words.
+    const bool aboutConnection = lowercased(error.message).find("connect") != std::string::npos;
+    deliver(realtime::State{SessionStatus::error(error.message),
+                            aboutConnection ? realtime::ErrorCause::connection : realtime::ErrorCause::service});
 }
 
 void RealtimeClient::handleFailure(const std::string& description)
 {
     logLine("[realtime] recv error: " + description);
-    deliver(realtime::State{SessionStatus::error("connection lost")});
+    deliver(realtime::State{SessionStatus::error("connection lost"), realtime::ErrorCause::connection});
     close();
 }
 

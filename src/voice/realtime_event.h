@@ -11,10 +11,15 @@ namespace twk::realtime {
 
 enum class Role { user, assistant };
 
+/// Why an `error` state came: the connection itself failed (worth a
+/// reconnect), or the service reported an error on a working connection.
+enum class ErrorCause { none, connection, service };
+
 /// The session's status changed: `listening` on connect, `error` on a lost
 /// connection or a server error that matters.
 struct State {
     SessionStatus status;
+    ErrorCause cause = ErrorCause::none;
     friend bool operator==(const State&, const State&) = default;
 };
 

@@ -57,19 +57,20 @@ Task<void> Session::connectFresh(std::weak_ptr<Session> weak, uint64_t generatio
     auto self = weak.lock();
     if (!self) co_return;
     Backend& backend = self->s_.backend;
-    MainLoop& loop = self->s_.loop;
     self.reset(); // not kept alive while the request is out
 
     std::optional<SessionMint> mint;
     std::optional<QuotaError> quota;
+    std::string failure;
     try {
-        auto request = backend.mintSession();
-        mint = co_await std::move(request);
+        mint = co_await backend.mintSession();
     } catch (const QuotaError& refusal) {
         quota = refusal;
+    } catch (const std::exception& e) {
+        failure = e.what();
     } catch (...) {
+        failure = "unknown error";
     }
-    co_await onMain(loop);
 
     self = weak.lock();
     // Stopped (or stopped and started again) meanwhile: this credential is stale.
@@ -87,6 +88,8 @@ Task<void> Session::connectFresh(std::weak_ptr<Session> weak, uint64_t generatio
         if (quota->plan) state.plan.set(*quota->plan);
         self->endSession(quotaMessage(remaining));
     } else {
+        logLine("[twk/session] credential request to " + backend.baseURL() + " failed: " +
+                (failure.empty() ? std::string("no reason given") : failure));
         self->endSession("connect failed");
     }
 }
@@ -149,7 +152,7 @@ void Session::handle(const std::shared_ptr<RealtimeClient>& source, const realti
     std::visit(Overloaded{
                    [&](const realtime::State& e) {
                        if (e.status.kind == SessionStatus::Kind::error)
-                           handleError(e.status.message);
+                           handleError(e);
                        else
                            state.status.set(e.status);
                    },
@@ -172,11 +175,11 @@ void Session::handle(const std::shared_ptr<RealtimeClient>& source, const realti
                event);
 }
 
-void Session::handleError(const std::string& message)
+void Session::handleError(const realtime::State& error)
 {
-    const bool connectionError = message == "connection lost" || lowercased(message).find("connect") != std::string::npos;
+    const bool connectionError = error.cause == realtime::ErrorCause::connection;
     if (connectionError && s_.state.isEnabled() && reconnectAttempts_ < maxReconnectAttempts) return reconnect();
-    endSession(message);
+    endSession(error.status.message);
 }
 
 void Session::handleToolCall(const realtime::ToolCall& call)
@@ -194,12 +197,9 @@ Task<void> Session::dispatch(std::weak_ptr<Session> weak, std::weak_ptr<Realtime
     auto self = weak.lock();
     if (!self) co_return;
     ToolDispatcher& tools = self->s_.tools;
-    MainLoop& loop = self->s_.loop;
     self.reset();
     logLine("[twk/session] dispatching " + call.name);
-    auto run = tools.run(call.name, call.argsJson);
-    const ToolDispatcher::Result result = co_await std::move(run);
-    co_await onMain(loop);
+    const ToolDispatcher::Result result = co_await tools.run(call.name, call.argsJson);
 
     self = weak.lock();
     if (!self) co_return;
@@ -357,17 +357,13 @@ void Session::reportUsageSince(std::optional<TimePoint> connectedAt)
     const double elapsed = std::chrono::duration<double>(s_.loop.now() - *connectedAt).count();
     if (elapsed <= 0) return;
     ++pendingUsageReports_;
-    spawn(s_.loop, reportUsage(weak_from_this(), s_.backend, s_.loop, s_.state, elapsed));
+    spawn(s_.loop, reportUsage(weak_from_this(), s_.backend, s_.state, elapsed));
 }
 
-Task<void> Session::reportUsage(std::weak_ptr<Session> weak, Backend& backend, MainLoop& loop, AppState& state,
-                                double seconds)
+Task<void> Session::reportUsage(std::weak_ptr<Session> weak, Backend& backend, AppState& state, double seconds)
 {
-    auto report = backend.trackUsage(seconds);
-    co_await std::move(report);
-    co_await onMain(loop);
-    auto refresh = state.refreshStatusAndWait();
-    co_await std::move(refresh);
+    co_await backend.trackUsage(seconds);
+    co_await state.refreshStatusAndWait();
     if (auto self = weak.lock()) --self->pendingUsageReports_;
 }
 

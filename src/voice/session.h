@@ -75,12 +75,11 @@ private:
     static Task<void> connectFresh(std::weak_ptr<Session> weak, uint64_t generation);
     static Task<void> dispatch(std::weak_ptr<Session> weak, std::weak_ptr<RealtimeClient> client,
                                realtime::ToolCall call);
-    static Task<void> reportUsage(std::weak_ptr<Session> weak, Backend& backend, MainLoop& loop, AppState& state,
-                                  double seconds);
+    static Task<void> reportUsage(std::weak_ptr<Session> weak, Backend& backend, AppState& state, double seconds);
 
     void connectWith(const SessionMint& mint);
     void handle(const std::shared_ptr<RealtimeClient>& source, const realtime::Event& event);
-    void handleError(const std::string& message);
+    void handleError(const realtime::State& error);
     void handleToolCall(const realtime::ToolCall& call);
     void handleResponseDone();
     void handleUserSpeech();

@@ -173,9 +173,9 @@ TEST_F(RealtimeClientOverQt, ConfiguresTheSessionAndDeliversTypedEventsOnTheNetw
                                       AudioDelta{std::vector<std::uint8_t>(4800, 2)},
                                       AudioDelta{std::vector<std::uint8_t>(4800, 3)},
                                       ToolCall{"call_7", "open_app", R"({"name":"Notes"})"},
-                                      State{SessionStatus::error("Rate limit reached")},
+                                      State{SessionStatus::error("Rate limit reached"), realtime::ErrorCause::service},
                                       ResponseDone{},
-                                      State{SessionStatus::error("connection lost")}};
+                                      State{SessionStatus::error("connection lost"), realtime::ErrorCause::connection}};
     EXPECT_EQ(log.events(), expected);
     const auto threads = log.threads();
     EXPECT_EQ(threads.front(), std::this_thread::get_id()); // connect's own state
@@ -277,7 +277,14 @@ TEST_F(RealtimeClientOverQt, ARefusedConnectionOrAServerCloseIsAConnectionLost)
     // The refusal comes from the network thread and may be reported before
     // connect() has delivered "listening" on this one.
     const auto events = log.events();
-    EXPECT_EQ(std::count(events.begin(), events.end(), Event{State{SessionStatus::error("connection lost")}}), 1);
+    const Event lost{State{SessionStatus::error("connection lost"), realtime::ErrorCause::connection}};
+    EXPECT_EQ(std::count(events.begin(), events.end(), lost), 1);
+    {
+        // Where and what: not a close by a server that was never reached.
+        std::lock_guard lock(linesMutex);
+        const std::string where = "[realtime] recv error: could not connect to ws://127.0.0.1:" + std::to_string(closedPort);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(where); }));
+    }
     EXPECT_EQ(std::count(events.begin(), events.end(), Event{State{SessionStatus::listening()}}), 1);
 
     auto closed = makeClient(server.origin());
@@ -285,7 +292,7 @@ TEST_F(RealtimeClientOverQt, ARefusedConnectionOrAServerCloseIsAConnectionLost)
     ASSERT_TRUE(spinUntil([&] { return !server.received.empty(); }));
     server.peer->close(QWebSocketProtocol::CloseCodeBadOperation, "maintenance");
     ASSERT_TRUE(spinUntil([&] { return log.size() == 4; }));
-    EXPECT_EQ(log.events().back(), Event{State{SessionStatus::error("connection lost")}});
+    EXPECT_EQ(log.events().back(), lost);
     std::lock_guard lock(linesMutex);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("[realtime] recv error: "); }),

@@ -184,13 +184,17 @@ TEST_F(RealtimeClientTest, ServerErrorsAreLoggedAndOnlyThoseThatMatterBecomeAnEr
     error({{"message", "Invalid API key"}, {"code", "invalid_api_key"}});
     error({{"message", "odd"}, {"code", "RESPONSE_CANCEL_NOT_ACTIVE"}}); // codes compare exactly
     socket.receive({{"type", "error"}});
-    EXPECT_EQ(events, (std::vector<Event>{State{SessionStatus::error("Invalid API key")},
-                                          State{SessionStatus::error("odd")},
-                                          State{SessionStatus::error("realtime error")}}));
+    error({{"message", "Upstream Connection failed"}}); // worth a reconnect
+    const auto service = realtime::ErrorCause::service;
+    EXPECT_EQ(events, (std::vector<Event>{State{SessionStatus::error("Invalid API key"), service},
+                                          State{SessionStatus::error("odd"), service},
+                                          State{SessionStatus::error("realtime error"), service},
+                                          State{SessionStatus::error("Upstream Connection failed"),
+                                                realtime::ErrorCause::connection}}));
     EXPECT_EQ(lines.front(),
               "[realtime] server error: Cancellation failed: NO ACTIVE RESPONSE found [code=x]");
-    EXPECT_EQ(lines.back(), "[realtime] server error: realtime error [code=]");
-    EXPECT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines.back(), "[realtime] server error: Upstream Connection failed [code=]");
+    EXPECT_EQ(lines.size(), 8u);
 }
 
 TEST_F(RealtimeClientTest, AToolResultWaitsForTheResponseInFlightAndAsksOnceWhenItIsDone)
@@ -253,7 +257,7 @@ TEST_F(RealtimeClientTest, AudioGoesUpAsBase64UntilTheConnectionIsLostAndFailure
     socket.drop("Connection reset by peer");
     EXPECT_EQ(lines, (std::vector<std::string>{"[realtime] send error: Broken pipe",
                                                "[realtime] recv error: Connection reset by peer"}));
-    EXPECT_EQ(events, std::vector<Event>{State{SessionStatus::error("connection lost")}});
+    EXPECT_EQ(events, (std::vector<Event>{State{SessionStatus::error("connection lost"), realtime::ErrorCause::connection}}));
     EXPECT_EQ(socket.closeCodes, std::vector<int>{1001});
 
     socket.clearSent();

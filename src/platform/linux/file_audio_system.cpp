@@ -1,5 +1,7 @@
 #include "platform/linux/file_audio_system.h"
 
+#include "common/log.h"
+
 #include "voice/wav_file.h"
 
 #include <atomic>
@@ -160,6 +162,9 @@ FileAudioSystem::FileAudioSystem(AudioSystem& fallback, std::optional<std::strin
                                  std::optional<std::string> speakerFile)
     : fallback_(fallback), micFile_(std::move(micFile)), speakerFile_(std::move(speakerFile))
 {
+    // A session without a spoken reply still leaves a valid (empty) recording.
+    if (speakerFile_ && !WavWriter(*speakerFile_, 24000).ok())
+        logLine("[twk] " + *speakerFile_ + ": cannot be written");
 }
 
 std::vector<AudioDevice> FileAudioSystem::inputDevices()

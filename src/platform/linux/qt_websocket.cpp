@@ -66,9 +66,17 @@ void QtWebSocket::Connection::start(const WebSocketRequest& request, QObject* pa
     });
     const auto errorSignal = qOverload<QAbstractSocket::SocketError>(&QWebSocket::error);
     QObject::connect(s, errorSignal, s, [self, s](QAbstractSocket::SocketError) {
-        self->fail(s->errorString().toStdString());
+        std::string where = self->isOpen ? "" : "could not connect to " + s->requestUrl().toString(QUrl::RemoveQuery).toStdString() + ": ";
+        self->fail(where + s->errorString().toStdString());
     });
     QObject::connect(s, &QWebSocket::disconnected, s, [self, s] {
+        if (!self->isOpen) {
+            // Never opened: refused, unreachable, or the handshake was turned
+            // down; there was no close frame to report.
+            self->fail("could not connect to " + s->requestUrl().toString(QUrl::RemoveQuery).toStdString() + ": " +
+                       s->errorString().toStdString());
+            return;
+        }
         std::string description =
             "The connection was closed by the server (code " + std::to_string(static_cast<int>(s->closeCode()));
         if (!s->closeReason().isEmpty()) description += ": " + s->closeReason().toStdString();

@@ -91,6 +91,11 @@ TEST_F(VoiceSession, SpeechIsStreamedInRealTimeAndTheConnectedTimeIsReportedOnIn
     const double rate = double(bytes) / double(last - first);
     EXPECT_NEAR(rate, double(bytesPerMs), 0.08 * bytesPerMs) << bytes << " bytes in " << (last - first) << " ms";
 
+    // No reply audio came: the speaker file is still a valid, empty recording.
+    const auto speaker = readWav(speakerFile());
+    ASSERT_TRUE(speaker.ok()) << speaker.error().description();
+    EXPECT_EQ(speaker.value().frames(), 0u);
+
     EXPECT_LT(out.find("status: connecting\n"), out.find("status: listening\n")) << out;
     EXPECT_LT(out.find("status: listening\n"), out.find("status: off\n")) << out;
 
