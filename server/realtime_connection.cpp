@@ -4,6 +4,7 @@
 #include "json_input.h"
 
 #include <QDateTime>
+#include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
 
@@ -27,12 +28,18 @@ bool isClientEventType(const std::string& type)
 
 } // namespace
 
-RealtimeConnection::RealtimeConnection(QWebSocket* socket, int number, ConversationEngineFactory& engines,
+RealtimeConnection::RealtimeConnection(QWebSocket* socket, QTcpSocket* transport, int number, ConversationEngineFactory& engines,
                                        MessageRecorder* recorder, QObject* parent)
-    : QObject(parent), socket_(socket), number_(number), recorder_(recorder)
+    : QObject(parent), socket_(socket), transport_(transport), number_(number), recorder_(recorder)
 {
     socket_->setParent(this);
     socket_->setMaxAllowedIncomingMessageSize(maxMessageBytes);
+    stallTimer_.setSingleShot(true);
+    connect(&stallTimer_, &QTimer::timeout, this, [this] {
+        log("dropped: the client did not read what was sent");
+        drop();
+    });
+    connect(socket_, &QWebSocket::bytesWritten, this, [this] { checkBackpressure(); });
     connect(socket_, &QWebSocket::textMessageReceived, this, [this](const QString& text) { receive(text.toUtf8()); });
     connect(socket_, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray& data) { receive(data); });
     connect(socket_, &QWebSocket::disconnected, this, [this] {
@@ -64,12 +71,28 @@ void RealtimeConnection::send(const json& event)
 {
     if (!open_) return;
     socket_->sendTextMessage(QString::fromStdString(event.dump(-1, ' ', false, json::error_handler_t::replace)));
+    checkBackpressure();
+}
+
+void RealtimeConnection::checkBackpressure()
+{
+    const QTcpSocket* transport = transport_.data();
+    const qint64 pending = transport != nullptr ? transport->bytesToWrite() : 0;
+    if (pending <= maxPendingOutput) {
+        stallTimer_.stop();
+    } else if (pending > hardPendingOutput) {
+        log("dropped: " + std::to_string(pending) + " bytes the client did not read");
+        drop();
+    } else if (!stallTimer_.isActive()) {
+        stallTimer_.start(stallMs);
+    }
 }
 
 void RealtimeConnection::drop()
 {
     if (!open_) return;
     open_ = false;
+    stallTimer_.stop();
     socket_->abort();
 }
 

@@ -6,9 +6,12 @@
 #include "voice_activity_detector.h"
 
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
+class QTcpSocket;
 class QWebSocket;
 
 namespace twk::server {
@@ -19,7 +22,8 @@ namespace twk::server {
 /// it, the engine that decides the replies.
 class RealtimeConnection : public QObject, public RealtimeOutput {
 public:
-    RealtimeConnection(QWebSocket* socket, int number, ConversationEngineFactory& engines, MessageRecorder* recorder,
+    /// `transport` is the TCP connection beneath `socket`, when known.
+    RealtimeConnection(QWebSocket* socket, QTcpSocket* transport, int number, ConversationEngineFactory& engines, MessageRecorder* recorder,
                        QObject* parent);
     ~RealtimeConnection() override;
 
@@ -30,6 +34,11 @@ public:
 
     /// Largest message accepted from a client (a screenshot travels in one).
     static constexpr qint64 maxMessageBytes = 32 * 1024 * 1024;
+    /// Events not yet taken by a client that does not read: over the first
+    /// bound for stallMs, or over the second at all, and it is disconnected.
+    static constexpr qint64 maxPendingOutput = 1024 * 1024;
+    static constexpr qint64 hardPendingOutput = 8 * 1024 * 1024;
+    static constexpr int stallMs = 5'000;
 
 private:
     void receive(const QByteArray& utf8);
@@ -38,8 +47,11 @@ private:
     void sendError(const std::string& code, const std::string& message, const nlohmann::json& clientMessage);
     nlohmann::json serverEvent(const char* type);
     void log(const std::string& text) const;
+    void checkBackpressure();
 
     QWebSocket* socket_;
+    QPointer<QTcpSocket> transport_; // beneath the WebSocket: how much is still unsent
+    QTimer stallTimer_;
     int number_;
     MessageRecorder* recorder_;
     bool open_ = true;

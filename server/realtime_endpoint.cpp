@@ -12,11 +12,28 @@ RealtimeEndpoint::RealtimeEndpoint(ConversationEngineFactory& engines, MessageRe
 {
     connect(&server_, &QWebSocketServer::newConnection, this, [this] {
         while (QWebSocket* socket = server_.nextPendingConnection())
-            new RealtimeConnection(socket, ++connections_, engines_, recorder_, this);
+            new RealtimeConnection(socket, transportOf(socket), ++connections_, engines_, recorder_, this);
     });
 }
 
-void RealtimeEndpoint::adopt(QTcpSocket* socket) { server_.handleConnection(socket); }
+void RealtimeEndpoint::adopt(QTcpSocket* socket)
+{
+    handshaking_.removeAll(nullptr);
+    handshaking_.append(socket);
+    server_.handleConnection(socket);
+}
+
+QTcpSocket* RealtimeEndpoint::transportOf(const QWebSocket* socket)
+{
+    for (qsizetype i = 0; i < handshaking_.size(); ++i) {
+        QTcpSocket* tcp = handshaking_[i];
+        if (tcp && tcp->peerPort() == socket->peerPort() && tcp->peerAddress() == socket->peerAddress()) {
+            handshaking_.removeAt(i);
+            return tcp;
+        }
+    }
+    return nullptr;
+}
 
 void RealtimeEndpoint::closeAll()
 {

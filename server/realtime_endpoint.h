@@ -3,7 +3,9 @@
 #include "conversation_engine.h"
 #include "message_recorder.h"
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QWebSocketServer>
 
 class QTcpSocket;
@@ -24,7 +26,11 @@ public:
 private:
     QWebSocketServer server_;
     ConversationEngineFactory& engines_;
+    /// The TCP connection beneath a new WebSocket, found by its peer's address and port.
+    QTcpSocket* transportOf(const QWebSocket* socket);
+
     MessageRecorder* recorder_;
+    QList<QPointer<QTcpSocket>> handshaking_;
     int connections_ = 0;
 };
 

@@ -43,6 +43,29 @@ int connectFrom(const std::string& source, int port)
     return fd;
 }
 
+/// Sends `unit` over and over on a non-blocking socket until the server has
+/// taken nothing for two seconds (or `cap` bytes went); returns the bytes sent.
+size_t sendUntilStalled(int fd, const std::string& unit, size_t cap)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    std::string pending;
+    size_t sent = 0;
+    for (auto quiet = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < quiet && sent < cap;) {
+        while (pending.size() < 64 * 1024) pending += unit;
+        const ssize_t n = ::send(fd, pending.data(), pending.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += size_t(n);
+            pending.erase(0, size_t(n));
+            quiet = std::chrono::steady_clock::now() + 2s;
+        } else if (n < 0 && errno != EAGAIN) {
+            break; // closed by the server
+        } else {
+            std::this_thread::sleep_for(20ms);
+        }
+    }
+    return sent;
+}
+
 struct Descriptors {
     std::vector<int> fds;
     ~Descriptors()
@@ -95,24 +118,36 @@ TEST_F(ServerConnectionLimitsTest, APeerThatNeverReadsItsAnswersIsThrottledThenD
     const int fd = connectFrom("127.0.0.1", server.port());
     ASSERT_GE(fd, 0);
     Descriptors held{{fd}};
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     // Pipelined requests, sent for as long as the server takes them, never read.
-    std::string burst;
-    for (int i = 0; i < 1000; ++i) burst += test::getRequest("/api/health");
-    size_t sent = 0;
-    for (auto quiet = std::chrono::steady_clock::now() + 2s; std::chrono::steady_clock::now() < quiet && sent < 200'000'000;) {
-        const ssize_t n = ::send(fd, burst.data(), burst.size(), MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += size_t(n);
-            quiet = std::chrono::steady_clock::now() + 2s;
-        } else {
-            std::this_thread::sleep_for(20ms);
-        }
-    }
+    const size_t sent = sendUntilStalled(fd, test::getRequest("/api/health"), 200'000'000);
     EXPECT_LT(sent, 50'000'000u) << "the server kept taking requests whose answers nobody reads";
     EXPECT_LT(test::residentKiB(server.process().pid()), 64 * 1024) << "resident memory";
     EXPECT_EQ(test::rawRequest(server.port(), test::getRequest("/api/health")).status, 200);
     EXPECT_TRUE(server.process().waitForOutput("did not read its answers", 15s));
+    EXPECT_EQ(server.stop(), 0);
+}
+
+TEST_F(ServerConnectionLimitsTest, ARealtimeClientThatNeverReadsIsDropped)
+{
+    test::ServerProcess server(data());
+    const int fd = connectFrom("127.0.0.1", server.port());
+    ASSERT_GE(fd, 0);
+    Descriptors held{{fd}};
+    const std::string handshake = test::getRequest("/v1/realtime?model=m",
+                                                   "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nAuthorization: Bearer " +
+                                                       test::mintSecret(server.port()) + "\r\n");
+    ::send(fd, handshake.data(), handshake.size(), MSG_NOSIGNAL);
+    char reply[512];
+    ASSERT_GT(::recv(fd, reply, sizeof reply, 0), 12);
+    ASSERT_EQ(std::string(reply, 12), "HTTP/1.1 101");
+    // Masked text frames (a zero mask leaves the payload as it is), each asking for a reply.
+    const std::string payload = R"({"type":"response.create"})";
+    const std::string frame = std::string{char(0x81), char(0x80 | payload.size()), 0, 0, 0, 0} + payload;
+    sendUntilStalled(fd, frame, 400'000'000);
+    EXPECT_TRUE(server.process().waitForOutput("the client did not read", 10s));
+    EXPECT_LT(test::residentKiB(server.process().pid()), 96 * 1024) << "resident memory";
+    EXPECT_EQ(test::rawRequest(server.port(), test::getRequest("/api/health")).status, 200);
     EXPECT_EQ(server.stop(), 0);
 }
 
