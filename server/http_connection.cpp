@@ -106,6 +106,7 @@ void HttpConnection::processAvailable()
             return;
         }
         HttpRequest& request = parsed.request;
+        request.peer = socket_->peerAddress().toString().toStdString();
         request.body = socket_->peek(total).mid(qsizetype(parsed.headLength)).toStdString();
         const RequestRouter::Routed routed = router_.route(request);
         if (routed.upgrade) {

@@ -19,6 +19,7 @@ struct HttpRequest {
     std::vector<std::pair<std::string, std::string>> headers; // names lower-cased, values trimmed
     std::string body;
     bool keepAlive = true;
+    std::string peer; // the client's address
 
     /// The first header of that name (given in lower case).
     std::optional<std::string> header(std::string_view name) const;

@@ -5,6 +5,7 @@
 #include "json_input.h"
 #include "site_guard.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -130,6 +131,14 @@ HttpResponse RequestRouter::mint(const HttpRequest& request)
 {
     const json body = objectBody(request);
     const std::string userId = checkedUserId(member(body, "userId"));
+    const int64_t now = usage_.now();
+    for (auto [limiter, key] : {std::pair{&mintsByPeer_, "peer " + request.peer}, std::pair{&mintsByUser_, userId}}) {
+        if (limiter->allow(key, now)) continue;
+        logLine("[twk/server] credential refused for " + shortId(userId) + " from " + request.peer + ": too many requests");
+        HttpResponse r = errorResponse(429, "too many credential requests; try again later");
+        r.headers.emplace_back("Retry-After", std::to_string(std::max(1, limiter->secondsUntilAllowed(key, now))));
+        return r;
+    }
     auto outcome = usage_.mint(userId);
     if (auto* refused = std::get_if<UsageService::Refused>(&outcome)) {
         logLine("[twk/server] credential refused for " + shortId(userId) + ": quota used (" +

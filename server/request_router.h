@@ -2,6 +2,7 @@
 
 #include "http_request.h"
 #include "http_response.h"
+#include "rate_limiter.h"
 #include "usage_service.h"
 
 #include <string>
@@ -24,6 +25,10 @@ public:
 
     explicit RequestRouter(UsageService& usage, Settings settings = {});
 
+    /// Credentials per installation and per client address: a burst, then a steady rate.
+    static constexpr double mintBurstPerUser = 10, mintsPerSecondPerUser = 1.0 / 6;
+    static constexpr double mintBurstPerPeer = 60, mintsPerSecondPerPeer = 1;
+
     Routed route(const HttpRequest& request);
 
     static constexpr const char* realtimePath = "/v1/realtime";
@@ -36,6 +41,8 @@ private:
 
     UsageService& usage_;
     Settings settings_;
+    RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
+    RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};
 };
 
 } // namespace twk::server

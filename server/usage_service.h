@@ -54,6 +54,7 @@ public:
     std::optional<SecretStore::Grant> validateSecret(std::string_view secret);
 
     const Settings& settings() const { return settings_; }
+    int64_t now() const { return nowMs_(); }
 
 private:
     UsageStatus read(const std::string& userId, int64_t nowMs);
