@@ -58,6 +58,24 @@ std::optional<RunningApplication> bestRunningMatch(const std::vector<RunningAppl
     });
 }
 
+/// The application in `running` that `q` describes ("calculator" finds a
+/// running Galculator), judged by its installed entry.
+std::optional<RunningApplication> runningDescribedAs(const std::vector<RunningApplication>& running,
+                                                     const std::vector<InstalledApplication>& installed,
+                                                     const std::string& q)
+{
+    std::vector<InstalledApplication> entries;
+    std::copy_if(installed.begin(), installed.end(), std::back_inserter(entries), [&](const InstalledApplication& e) {
+        return std::any_of(running.begin(), running.end(),
+                           [&](const RunningApplication& a) { return a.applicationId == e.applicationId; });
+    });
+    auto entry = firstOfKind(entries, q);
+    if (!entry) entry = firstDescribedAs(entries, q);
+    if (!entry) return std::nullopt;
+    return *std::find_if(running.begin(), running.end(),
+                         [&](const RunningApplication& a) { return a.applicationId == entry->applicationId; });
+}
+
 } // namespace
 
 std::optional<RunningApplication> Skills::findRunningApp(const std::string& matching)
@@ -138,7 +156,9 @@ std::string Skills::quitApp(const std::string& name)
     const auto apps = s_.workspace.runningApplications();
     std::vector<RunningApplication> regular;
     std::copy_if(apps.begin(), apps.end(), std::back_inserter(regular), [](const auto& a) { return a.regular; });
-    const auto running = bestRunningMatch(regular, name);
+    auto running = bestRunningMatch(regular, name);
+    if (!running && !isBlank(name))
+        running = runningDescribedAs(regular, s_.workspace.installedApplications(), lowercased(name));
     if (!running) {
         if (const auto other = bestRunningMatch(apps, name))
             return err("could not quit " + name + ": " + other->localizedName.value_or(name) +

@@ -156,6 +156,14 @@ TEST_F(AppSkillsTest, QuittingAsksTheMatchingAppPolitely)
     EXPECT_EQ(skills.quitApp("mail"), R"({"ok":false,"error":"no running app matches mail"})");
     EXPECT_EQ(skills.quitApp(""), R"({"ok":false,"error":"no running app matches "})");
     EXPECT_EQ(workspace.terminated.size(), 2u);
+
+    // Asked for by what it is, as when opening it; only a running one is quit.
+    workspace.terminationAccepted = true;
+    workspace.installed = {{"gnome-calculator", "Calculator Pro", "Calculator"},
+                           {"galculator", "Galculator", "", {}, "an algebraic and RPN calculator"}};
+    workspace.apps.push_back({31, "galculator", "Galculator", true});
+    EXPECT_EQ(skills.quitApp("calculator"), R"({"ok":true,"message":"quit Galculator"})");
+    EXPECT_EQ(workspace.terminated.back(), 31);
 }
 
 TEST_F(AppSkillsTest, OnlyRegularApplicationsAreEverQuit)
