@@ -110,7 +110,7 @@ void HttpConnection::processAvailable()
         request.body = socket_->peek(total).mid(qsizetype(parsed.headLength)).toStdString();
         const RequestRouter::Routed routed = router_.route(request);
         if (routed.upgrade) {
-            handOver();
+            handOver(routed.grant);
             return;
         }
         socket_->skip(total);
@@ -147,7 +147,7 @@ void HttpConnection::closeAfterWrite()
     socket_->skip(socket_->bytesAvailable());
 }
 
-void HttpConnection::handOver()
+void HttpConnection::handOver(const RealtimeGrant& grant)
 {
     timer_.stop();
     stallTimer_.stop();
@@ -157,7 +157,7 @@ void HttpConnection::handOver()
     QTcpSocket* socket = socket_;
     socket_ = nullptr;
     deleteLater();
-    upgrade_(socket);
+    upgrade_(socket, grant);
 }
 
 } // namespace twk::server

@@ -18,7 +18,7 @@ namespace twk::server {
 /// router has decided, so the WebSocket server reads the handshake itself.
 class HttpConnection : public QObject {
 public:
-    using Upgrade = std::function<void(QTcpSocket*)>;
+    using Upgrade = std::function<void(QTcpSocket*, const RealtimeGrant&)>;
 
     HttpConnection(QTcpSocket* socket, RequestRouter& router, Upgrade upgrade, HttpLimits limits, QObject* parent);
 
@@ -41,7 +41,7 @@ private:
     void processAvailable();
     void respond(const HttpResponse& response, bool keepAlive);
     void closeAfterWrite();
-    void handOver();
+    void handOver(const RealtimeGrant& grant);
     void pauseReading();
     void resumeReading();
     void rearmReading();

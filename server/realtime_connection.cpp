@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "json_input.h"
+#include "session_meter.h"
 
 #include <QDateTime>
 #include <QTcpSocket>
@@ -72,6 +73,18 @@ void RealtimeConnection::send(const json& event)
     if (!open_) return;
     socket_->sendTextMessage(QString::fromStdString(event.dump(-1, ' ', false, json::error_handler_t::replace)));
     checkBackpressure();
+}
+
+void RealtimeConnection::meterWith(UsageService& usage, const std::string& userId)
+{
+    new SessionMeter(usage, userId, [this] {
+        log("quota used up: ending the session");
+        json error = serverEvent("error");
+        error["error"] = {{"type", "invalid_request_error"}, {"code", "quota_exceeded"},
+                          {"message", "this month's minutes are used up"}};
+        send(error);
+        close(int(QWebSocketProtocol::CloseCodePolicyViolated), "quota exceeded");
+    }, this);
 }
 
 void RealtimeConnection::checkBackpressure()

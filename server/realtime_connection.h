@@ -3,6 +3,7 @@
 #include "conversation_engine.h"
 #include "message_recorder.h"
 #include "session_config.h"
+#include "usage_service.h"
 #include "voice_activity_detector.h"
 
 #include <QObject>
@@ -26,6 +27,10 @@ public:
     RealtimeConnection(QWebSocket* socket, QTcpSocket* transport, int number, ConversationEngineFactory& engines, MessageRecorder* recorder,
                        QObject* parent);
     ~RealtimeConnection() override;
+
+    /// Meters the session's connected time against `userId`'s quota and ends
+    /// it (an error event, then a close) once the quota is used up.
+    void meterWith(UsageService& usage, const std::string& userId);
 
     void send(const nlohmann::json& event) override;
     void drop() override;

@@ -7,32 +7,42 @@
 
 namespace twk::server {
 
-RealtimeEndpoint::RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder)
-    : server_(QStringLiteral("tarnwick-server"), QWebSocketServer::NonSecureMode), engines_(engines), recorder_(recorder)
+RealtimeEndpoint::RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder, UsageService& usage,
+                                   LiveSessions& sessions)
+    : server_(QStringLiteral("tarnwick-server"), QWebSocketServer::NonSecureMode), engines_(engines), recorder_(recorder),
+      usage_(usage), sessions_(sessions)
 {
     connect(&server_, &QWebSocketServer::newConnection, this, [this] {
-        while (QWebSocket* socket = server_.nextPendingConnection())
-            new RealtimeConnection(socket, transportOf(socket), ++connections_, engines_, recorder_, this);
+        while (QWebSocket* socket = server_.nextPendingConnection()) {
+            const auto handshake = takeHandshake(socket);
+            if (!handshake) { // cannot happen: every handshake starts in adopt()
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            auto* connection = new RealtimeConnection(socket, handshake->socket, ++connections_, engines_, recorder_, this);
+            connection->meterWith(usage_, handshake->grant.userId);
+        }
     });
 }
 
-void RealtimeEndpoint::adopt(QTcpSocket* socket)
+void RealtimeEndpoint::adopt(QTcpSocket* socket, const RealtimeGrant& grant)
 {
-    handshaking_.removeAll(nullptr);
-    handshaking_.append(socket);
+    handshaking_.removeIf([](const Handshake& h) { return h.socket.isNull(); });
+    handshaking_.append({socket, grant});
+    sessions_.opened(grant.secret);
+    connect(socket, &QObject::destroyed, this, [this, secret = grant.secret] { sessions_.closed(secret); });
     server_.handleConnection(socket);
 }
 
-QTcpSocket* RealtimeEndpoint::transportOf(const QWebSocket* socket)
+std::optional<RealtimeEndpoint::Handshake> RealtimeEndpoint::takeHandshake(const QWebSocket* socket)
 {
     for (qsizetype i = 0; i < handshaking_.size(); ++i) {
-        QTcpSocket* tcp = handshaking_[i];
-        if (tcp && tcp->peerPort() == socket->peerPort() && tcp->peerAddress() == socket->peerAddress()) {
-            handshaking_.removeAt(i);
-            return tcp;
-        }
+        const QTcpSocket* tcp = handshaking_[i].socket;
+        if (tcp && tcp->peerPort() == socket->peerPort() && tcp->peerAddress() == socket->peerAddress())
+            return handshaking_.takeAt(i);
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 void RealtimeEndpoint::closeAll()

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "conversation_engine.h"
+#include "live_sessions.h"
 #include "message_recorder.h"
+#include "usage_service.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QWebSocketServer>
+
+#include <optional>
 
 class QTcpSocket;
 
@@ -17,9 +21,10 @@ namespace twk::server {
 /// whose handshake the WebSocket server then completes on the same port.
 class RealtimeEndpoint : public QObject {
 public:
-    RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder);
+    RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder, UsageService& usage, LiveSessions& sessions);
 
-    void adopt(QTcpSocket* socket);
+    /// Takes over an authorised upgrade request's socket; it counts as a live session of its credential until it is gone.
+    void adopt(QTcpSocket* socket, const RealtimeGrant& grant);
     /// Server shutdown: every client gets a "going away" close.
     void closeAll();
 
@@ -27,10 +32,16 @@ private:
     QWebSocketServer server_;
     ConversationEngineFactory& engines_;
     /// The TCP connection beneath a new WebSocket, found by its peer's address and port.
-    QTcpSocket* transportOf(const QWebSocket* socket);
+    struct Handshake {
+        QPointer<QTcpSocket> socket;
+        RealtimeGrant grant;
+    };
+    std::optional<Handshake> takeHandshake(const QWebSocket* socket);
 
     MessageRecorder* recorder_;
-    QList<QPointer<QTcpSocket>> handshaking_;
+    UsageService& usage_;
+    LiveSessions& sessions_;
+    QList<Handshake> handshaking_;
     int connections_ = 0;
 };
 

@@ -82,7 +82,10 @@ std::string seconds(double s)
 
 } // namespace
 
-RequestRouter::RequestRouter(UsageService& usage, Settings settings) : usage_(usage), settings_(std::move(settings)) {}
+RequestRouter::RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings)
+    : usage_(usage), sessions_(sessions), settings_(std::move(settings))
+{
+}
 
 RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
 {
@@ -244,7 +247,20 @@ RequestRouter::Routed RequestRouter::realtime(const HttpRequest& request)
         r.response.closeConnection = true;
         return r;
     }
-    return {HttpResponse{}, true};
+    // A credential minted before the quota ran out opens nothing once it has.
+    if (usage_.status(grant->userId).remainingSeconds <= 0) {
+        Routed r{errorResponse(402, "quota exceeded: this month's minutes are used up")};
+        r.response.closeConnection = true;
+        return r;
+    }
+    const std::string secret = authorization.substr(7);
+    if (sessions_.full(secret)) {
+        Routed r{errorResponse(429, "this client secret already has " + std::to_string(LiveSessions::maxPerSecret) +
+                                        " open connections")};
+        r.response.closeConnection = true;
+        return r;
+    }
+    return {HttpResponse{}, true, RealtimeGrant{grant->userId, secret}};
 }
 
 } // namespace twk::server

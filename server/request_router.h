@@ -2,6 +2,7 @@
 
 #include "http_request.h"
 #include "http_response.h"
+#include "live_sessions.h"
 #include "rate_limiter.h"
 #include "usage_service.h"
 
@@ -17,13 +18,14 @@ public:
     struct Routed {
         HttpResponse response;  // when not upgrading
         bool upgrade = false;   // an authorised realtime WebSocket request: hand the socket over
+        RealtimeGrant grant = {}; // when upgrading: whose session it is
     };
 
     struct Settings {
         std::vector<std::string> allowedHosts; // Host names served besides localhost and IP literals
     };
 
-    explicit RequestRouter(UsageService& usage, Settings settings = {});
+    RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings = {});
 
     /// Credentials per installation and per client address: a burst, then a steady rate.
     static constexpr double mintBurstPerUser = 10, mintsPerSecondPerUser = 1.0 / 6;
@@ -40,6 +42,7 @@ private:
     Routed realtime(const HttpRequest& request);
 
     UsageService& usage_;
+    const LiveSessions& sessions_;
     Settings settings_;
     RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
     RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};

@@ -34,7 +34,7 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
     settings.model = options.model;
     settings.secretTtlMs = int64_t(options.secretTtlSeconds) * 1000;
     usage_ = std::make_unique<UsageService>(*db_, settings, [] { return QDateTime::currentMSecsSinceEpoch(); });
-    router_ = std::make_unique<RequestRouter>(*usage_, RequestRouter::Settings{options.allowedHosts});
+    router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts});
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
@@ -42,11 +42,11 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
         engines_ = std::make_unique<DemoEngineFactory>();
     if (options.record) recorder_ = std::make_unique<MessageRecorder>(*options.record);
 
-    realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get());
+    realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get(), *usage_, sessions_);
     ConnectionLimits::Caps caps;
     caps.total = ConnectionLimits::affordableTotal(caps.total);
     caps.perPeer = std::min(caps.perPeer, caps.total);
-    http_ = std::make_unique<HttpServer>(*router_, [this](QTcpSocket* socket) { realtime_->adopt(socket); }, HttpLimits{}, caps);
+    http_ = std::make_unique<HttpServer>(*router_, [this](QTcpSocket* socket, const RealtimeGrant& grant) { realtime_->adopt(socket, grant); }, HttpLimits{}, caps);
 }
 
 TarnwickServer::~TarnwickServer() = default;

@@ -2,6 +2,7 @@
 
 #include "conversation_engine.h"
 #include "http_server.h"
+#include "live_sessions.h"
 #include "message_recorder.h"
 #include "realtime_endpoint.h"
 #include "request_router.h"
@@ -37,6 +38,7 @@ private:
     std::string dataDir_;
     std::unique_ptr<SqliteDatabase> db_;
     std::unique_ptr<UsageService> usage_;
+    LiveSessions sessions_;
     std::unique_ptr<RequestRouter> router_;
     std::unique_ptr<ConversationEngineFactory> engines_;
     std::unique_ptr<MessageRecorder> recorder_;

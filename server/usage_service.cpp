@@ -18,7 +18,7 @@ UsageStatus UsageService::read(const std::string& userId, int64_t nowMs)
     s.plan = settings_.plan.name;
     s.quotaSeconds = settings_.plan.quotaSeconds;
     s.usedSeconds = usage_.usedSeconds(userId, period.startMs);
-    // A session may run past the quota (the client reports afterwards): never below zero.
+    // A report may take it past the quota: never below zero.
     s.remainingSeconds = std::max(0.0, s.quotaSeconds - s.usedSeconds);
     s.resetAtMs = period.endMs;
     s.tokens = usage_.tokens(userId, period.startMs);
@@ -43,6 +43,16 @@ UsageStatus UsageService::track(const std::string& userId, double seconds, const
     const int64_t now = nowMs_();
     SqliteDatabase::Transaction tx(db_);
     usage_.add(userId, monthlyPeriod(now).startMs, seconds, tokens, now);
+    UsageStatus status = read(userId, now);
+    tx.commit();
+    return status;
+}
+
+UsageStatus UsageService::meter(const std::string& userId, double seconds)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    usage_.addMetered(userId, monthlyPeriod(now).startMs, seconds, now);
     UsageStatus status = read(userId, now);
     tx.commit();
     return status;

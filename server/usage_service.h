@@ -50,7 +50,12 @@ public:
     /// A credential, or a refusal when the period's quota is used up.
     std::variant<Granted, Refused> mint(const std::string& userId);
     UsageStatus status(const std::string& userId);
+    /// Seconds the client reports. Those the server metered itself and that
+    /// no report has matched yet absorb the report first, so a session that
+    /// is both metered and reported counts once, at the larger of the two.
     UsageStatus track(const std::string& userId, double seconds, const std::map<std::string, int64_t>& tokens);
+    /// Connected time the server measured on a realtime session.
+    UsageStatus meter(const std::string& userId, double seconds);
     std::optional<SecretStore::Grant> validateSecret(std::string_view secret);
 
     const Settings& settings() const { return settings_; }

@@ -10,6 +10,10 @@ UsageStore::UsageStore(SqliteDatabase& db) : db_(db)
         used_seconds REAL NOT NULL,
         updated_at INTEGER NOT NULL,
         PRIMARY KEY (user_id, period_start)))");
+    // Metered seconds that no client report has matched yet (added to older databases).
+    SqliteDatabase::Statement has(db_, "SELECT COUNT(*) FROM pragma_table_info('usage') WHERE name = 'unclaimed_seconds'");
+    if (has.step() && has.int64At(0) == 0)
+        db_.exec("ALTER TABLE usage ADD COLUMN unclaimed_seconds REAL NOT NULL DEFAULT 0");
     db_.exec(R"(CREATE TABLE IF NOT EXISTS usage_tokens (
         user_id TEXT NOT NULL,
         period_start INTEGER NOT NULL,
@@ -39,14 +43,27 @@ void UsageStore::add(std::string_view userId, int64_t periodStartMs, double seco
 {
     SqliteDatabase::Statement usage(db_, R"(INSERT INTO usage (user_id, period_start, used_seconds, updated_at)
         VALUES (?1, ?2, ?3, ?4)
-        ON CONFLICT (user_id, period_start) DO UPDATE SET used_seconds = used_seconds + ?3, updated_at = ?4)");
+        ON CONFLICT (user_id, period_start) DO UPDATE SET
+            used_seconds = used_seconds + max(0, ?3 - unclaimed_seconds),
+            unclaimed_seconds = max(0, unclaimed_seconds - ?3),
+            updated_at = ?4)");
     usage.bind(1, userId).bind(2, periodStartMs).bind(3, seconds).bind(4, nowMs).step();
     for (const auto& [name, count] : tokens) {
         SqliteDatabase::Statement t(db_, R"(INSERT INTO usage_tokens (user_id, period_start, name, count)
             VALUES (?1, ?2, ?3, ?4)
-            ON CONFLICT (user_id, period_start, name) DO UPDATE SET count = count + ?4)");
+            ON CONFLICT (user_id, period_start, name) DO UPDATE SET
+                count = CASE WHEN count > 9223372036854775807 - ?4 THEN 9223372036854775807 ELSE count + ?4 END)");
         t.bind(1, userId).bind(2, periodStartMs).bind(3, name).bind(4, count).step();
     }
+}
+
+void UsageStore::addMetered(std::string_view userId, int64_t periodStartMs, double seconds, int64_t nowMs)
+{
+    SqliteDatabase::Statement usage(db_, R"(INSERT INTO usage (user_id, period_start, used_seconds, updated_at, unclaimed_seconds)
+        VALUES (?1, ?2, ?3, ?4, ?3)
+        ON CONFLICT (user_id, period_start) DO UPDATE SET
+            used_seconds = used_seconds + ?3, unclaimed_seconds = unclaimed_seconds + ?3, updated_at = ?4)");
+    usage.bind(1, userId).bind(2, periodStartMs).bind(3, seconds).bind(4, nowMs).step();
 }
 
 } // namespace twk::server

@@ -17,9 +17,13 @@ public:
 
     double usedSeconds(std::string_view userId, int64_t periodStartMs);
     std::map<std::string, int64_t> tokens(std::string_view userId, int64_t periodStartMs);
-    /// Adds to the period's counters; the caller holds the transaction.
+    /// Adds a client's report to the period's counters, less the metered
+    /// seconds no report has matched yet; the caller holds the transaction.
+    /// Counters stop at their largest value instead of overflowing.
     void add(std::string_view userId, int64_t periodStartMs, double seconds, const std::map<std::string, int64_t>& tokens,
              int64_t nowMs);
+    /// Adds seconds the server metered itself.
+    void addMetered(std::string_view userId, int64_t periodStartMs, double seconds, int64_t nowMs);
 
 private:
     SqliteDatabase& db_;

@@ -41,5 +41,36 @@ TEST_F(ServerQuotaTest, MintingIsRateLimitedPerInstallation)
     EXPECT_EQ(server.stop(), 0);
 }
 
+TEST_F(ServerQuotaTest, TheServerEndsALiveSessionWhenTheQuotaIsUsedUp)
+{
+    test::ServerProcess server(data());
+    const auto track = [&](double seconds) {
+        return test::rawRequest(server.port(), jsonPost("/api/usage/track", R"({"userId":")" + test::testUserId +
+                                                                               R"(","seconds":)" + std::to_string(seconds) + "}"));
+    };
+    const std::string early = test::mintSecret(server.port());
+    ASSERT_EQ(track(898.5).status, 200);
+    const std::string secret = test::mintSecret(server.port());
+    test::RealtimeTestClient first, second, third;
+    ASSERT_TRUE(first.open(server.realtimeOrigin(), secret));
+    ASSERT_TRUE(second.open(server.realtimeOrigin(), secret));
+    EXPECT_FALSE(third.open(server.realtimeOrigin(), secret)) << "one credential cannot fan out";
+
+    // About a second and a half is left: the server, not the client, ends both sessions.
+    const auto error = first.waitFor("error", 0, std::chrono::seconds(10));
+    ASSERT_TRUE(error);
+    EXPECT_EQ((*error)["error"]["code"], "quota_exceeded");
+    ASSERT_TRUE(first.waitForDisconnect());
+    EXPECT_EQ(first.closeCode(), int(QWebSocketProtocol::CloseCodePolicyViolated));
+    EXPECT_TRUE(second.waitForDisconnect());
+
+    // The used-up quota also holds against a credential minted before it ran out.
+    test::RealtimeTestClient late;
+    EXPECT_FALSE(late.open(server.realtimeOrigin(), early));
+    auto status = test::rawRequest(server.port(), test::getRequest("/api/usage/status?userId=" + test::testUserId));
+    EXPECT_EQ(json::parse(status.body)["remainingSeconds"], 0);
+    EXPECT_EQ(server.stop(), 0);
+}
+
 } // namespace
 } // namespace twk

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <limits>
 #include <memory>
 
 namespace twk::server {
@@ -116,6 +117,26 @@ TEST_F(UsageServiceTest, EverythingIsOnDiskAndNoSecretIsStoredInTheClear)
     ASSERT_TRUE(rows.step());
     EXPECT_EQ(rows.textAt(0).size(), 64u);
     EXPECT_EQ(rows.textAt(0).find(secret.substr(7)), std::string::npos);
+}
+
+TEST_F(UsageServiceTest, AReportOfAMeteredSessionCountsOnceAtTheLargerFigure)
+{
+    service->meter(alice, 20);
+    service->meter(alice, 10);
+    EXPECT_EQ(service->track(alice, 25, {}).usedSeconds, 30.0) << "the report is within what was metered";
+    EXPECT_EQ(service->track(alice, 12, {}).usedSeconds, 37.0) << "5 metered seconds were left to match";
+    EXPECT_EQ(service->track(alice, 8, {}).usedSeconds, 45.0) << "a session that was not metered here counts in full";
+    reopen();
+    service->meter(alice, 3);
+    EXPECT_EQ(service->track(alice, 3, {}).usedSeconds, 48.0) << "what is left to match survives a restart";
+}
+
+TEST_F(UsageServiceTest, TokenCountsStopAtTheLargestIntegerInsteadOfOverflowing)
+{
+    constexpr int64_t huge = std::numeric_limits<int64_t>::max() - 10;
+    service->track(alice, 1, {{"input", huge}});
+    const auto status = service->track(alice, 1, {{"input", 100}});
+    EXPECT_EQ(status.tokens.at("input"), std::numeric_limits<int64_t>::max());
 }
 
 } // namespace
