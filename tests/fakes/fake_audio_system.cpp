@@ -62,7 +62,6 @@ public:
     void stop() override
     {
         if (!state_->running) return;
-        ++state_->stops;
         state_->running = false;
         drop();
     }

@@ -31,7 +31,6 @@ public:
         bool startFails = false;
         bool running = false;
         int starts = 0;
-        int stops = 0;
         int resets = 0;
         std::deque<std::vector<float>> scheduled;
         std::deque<AudioOutput::Played> completions;

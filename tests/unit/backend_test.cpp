@@ -231,12 +231,6 @@ TEST(AgentToolUse, InputKeepsItsKindsAndIsRewrittenCompactly)
     EXPECT_TRUE(any.value["k"][2].is_null());
 }
 
-TEST(AgentToolResult, OmitsAbsentTextAndImage)
-{
-    EXPECT_EQ(AgentToolResult({"t", std::nullopt, std::nullopt, true}).encode().dump(),
-              R"({"tool_use_id":"t","isError":true})");
-}
-
 TEST_F(BackendTest, LinksNameTheDashboardWithTheIdentifier)
 {
     settings.setString("twk.userId", "0f8e-ab");

@@ -22,7 +22,6 @@ TEST(CommandLine, HelpVersionAndSubcommands)
     EXPECT_EQ(parseCommandLine({"tarnwick://x", "-h"}).kind, Kind::help);
     EXPECT_EQ(parseCommandLine({"--version"}).kind, Kind::version);
     EXPECT_EQ(parseCommandLine({"permissions"}).kind, Kind::permissions);
-    EXPECT_NE(usageText().find("tarnwick permissions"), std::string::npos);
 }
 
 TEST(CommandLine, BadInputIsRefusedWithAReason)
@@ -49,29 +48,22 @@ TEST(CommandLine, ToolTakesANameAndOneArgumentTextVerbatim)
     EXPECT_EQ(parseCommandLine({"tool", "open_url", "tarnwick://x"}).kind, Kind::tool);
     EXPECT_EQ(parseCommandLine({"tool", "stop", "-h"}).kind, Kind::tool);
     EXPECT_EQ(parseCommandLine({"tool", "--help"}).kind, Kind::help);
-    EXPECT_NE(usageText().find("tarnwick tool NAME [ARGS_JSON]"), std::string::npos);
 
     EXPECT_EQ(parseCommandLine({"tool"}).error, "'tool' needs a tool name");
     EXPECT_EQ(parseCommandLine({"tool", "stop", "{}", "{}"}).kind, Kind::invalid);
     EXPECT_EQ(parseCommandLine({"tarnwick://x", "tool"}).kind, Kind::invalid);
 }
 
-} // namespace
-} // namespace twk
-
-namespace twk {
-namespace {
-
 TEST(CommandLine, SessionTakesFilesAndADuration)
 {
     const auto cmd = parseCommandLine({"session", "--mic-file", "in.wav", "--speaker-file", "out.wav", "--seconds", "2.5"});
-    EXPECT_EQ(cmd.kind, Command::Kind::session);
+    EXPECT_EQ(cmd.kind, Kind::session);
     EXPECT_EQ(cmd.micFile, "in.wav");
     EXPECT_EQ(cmd.speakerFile, "out.wav");
     EXPECT_EQ(cmd.seconds, 2.5);
     EXPECT_EQ(parseCommandLine({"session"}).seconds, 0);
 
-    EXPECT_EQ(parseCommandLine({"session", "--seconds", "0"}).kind, Command::Kind::invalid);
+    EXPECT_EQ(parseCommandLine({"session", "--seconds", "0"}).kind, Kind::invalid);
     EXPECT_EQ(parseCommandLine({"session", "--seconds", "5s"}).error,
               "'--seconds' needs a positive number of seconds, not '5s'");
     EXPECT_EQ(parseCommandLine({"session", "--mic-file"}).error, "'--mic-file' needs a value");

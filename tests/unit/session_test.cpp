@@ -205,16 +205,6 @@ TEST_F(SessionTest, AToolCallWithinASecondOfResponseDoneKeepsTheSessionActing)
     EXPECT_EQ(sent.back()["type"], "response.create");
 }
 
-TEST_F(SessionTest, ResultsOfAToolCallDuringAResponseDeferTheResponseRequest)
-{
-    switchOn();
-    server({{"type", "response.created"}});
-    toolCall("complete_step", "c1");
-    EXPECT_EQ(count(socket().sentTypes(), "response.create"), 0);
-    server({{"type", "response.done"}});
-    EXPECT_EQ(count(socket().sentTypes(), "response.create"), 1);
-}
-
 TEST_F(SessionTest, AfterTheStopToolExactlyOneResultGoesBackSilently)
 {
     switchOn();

@@ -87,40 +87,30 @@ TEST(Task, SleepResumesAtTheRightVirtualTimeInOrder)
     EXPECT_EQ(events, (std::vector<std::string>{"a@500", "b@2000", "c@2000"}));
 }
 
-TEST(Task, HopsToAWorkerAndBackToTheMainThread)
-{
-    VirtualMainLoop loop;
-    WorkerPool pool(2);
-    auto hop = [](VirtualMainLoop& l, WorkerPool& p) -> Task<std::pair<bool, bool>> {
-        co_await onWorker(p);
-        const bool onWorkerThread = p.isWorkerThread() && !l.isMainThread();
-        co_await onMain(l);
-        co_return std::pair{onWorkerThread, l.isMainThread()};
-    };
-    const auto [worker, main] = runTask(loop, hop(loop, pool));
-    EXPECT_TRUE(worker);
-    EXPECT_TRUE(main);
-}
-
-TEST(Task, ManyConcurrentTasksAllCompleteOnTheMainThread)
+TEST(Task, ManyConcurrentTasksHopToAWorkerAndAllCompleteOnTheMainThread)
 {
     VirtualMainLoop loop;
     WorkerPool pool(4);
     constexpr int count = 2000;
-    int finished = 0; // main thread only: TSan checks that it stays so
-    long long total = 0;
-    auto job = [](VirtualMainLoop& l, WorkerPool& p, int i, int& done, long long& sum) -> Task<void> {
+    struct Tally {
+        int finished = 0, offThread = 0; // main thread only: TSan checks that they stay so
+        long long total = 0;
+    } tally;
+    auto job = [](VirtualMainLoop& l, WorkerPool& p, int i, Tally& t) -> Task<void> {
         co_await onWorker(p);
+        const bool onWorkerThread = p.isWorkerThread() && !l.isMainThread();
         const int squared = i * i;
         co_await onMain(l);
-        sum += squared;
-        ++done;
+        if (!onWorkerThread || !l.isMainThread()) ++t.offThread;
+        t.total += squared;
+        ++t.finished;
     };
-    for (int i = 0; i < count; ++i) spawn(loop, job(loop, pool, i, finished, total));
-    ASSERT_TRUE(loop.runUntil([&] { return finished == count; }, std::chrono::seconds(30)));
+    for (int i = 0; i < count; ++i) spawn(loop, job(loop, pool, i, tally));
+    ASSERT_TRUE(loop.runUntil([&] { return tally.finished == count; }, std::chrono::seconds(30)));
+    EXPECT_EQ(tally.offThread, 0);
     long long expected = 0;
     for (long long i = 0; i < count; ++i) expected += i * i;
-    EXPECT_EQ(total, expected);
+    EXPECT_EQ(tally.total, expected);
 }
 
 TEST(Task, DestroyingTheLoopFreesTasksWaitingOnItWithoutResumingThem)
