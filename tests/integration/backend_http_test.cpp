@@ -1,5 +1,5 @@
-// Backend over real HTTP on loopback: the bytes on the wire and the error
-// mappings, with the Qt Network client the application uses.
+// The Qt Network client under the backend, against a loopback server that
+// misbehaves on purpose: bodies that are not text, slow or absent servers.
 
 #include "backend/backend.h"
 #include "fakes/memory_settings.h"
@@ -44,40 +44,6 @@ protected:
     void SetUp() override { settings.setString("twk.userId", "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c"); }
 };
 
-TEST_F(BackendHttpTest, MintAndStatusSendExactlyTheDocumentedRequests)
-{
-    LoopbackHttpServer server([](const LoopbackHttpServer::Request& r) {
-        if (r.target.starts_with("/api/realtime/session"))
-            return LoopbackHttpServer::Response{402, R"({"error":"quota used","plan":"free","remainingSeconds":0})"};
-        return LoopbackHttpServer::Response{200, R"({"plan":"free","quotaSeconds":900,"usedSeconds":900,)"
-                                                 R"("remainingSeconds":0,"resetAt":1767225600000,"linked":false,"email":null})"};
-    });
-    Backend backend(http, settings, server.origin());
-    try {
-        runTask(loop, backend.mintSession());
-        FAIL() << "no quota refusal";
-    } catch (const QuotaError& q) {
-        EXPECT_EQ(q.error, "quota used");
-        EXPECT_EQ(q.plan, "free");
-        EXPECT_EQ(q.remainingSeconds, 0.0);
-    }
-    const Status status = runTask(loop, backend.fetchStatus());
-    EXPECT_EQ(status.usedSeconds, 900);
-    EXPECT_FALSE(status.email.has_value());
-
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].target, "/api/realtime/session");
-    EXPECT_EQ(requests[0].headers.at("content-type"), "application/json");
-    EXPECT_EQ(json::parse(requests[0].body), json({{"userId", "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c"}}));
-    EXPECT_EQ(requests[0].headers.count("authorization") + requests[0].headers.count("cookie"), 0u);
-    EXPECT_EQ(requests[1].method, "GET");
-    EXPECT_EQ(requests[1].target, "/api/usage/status?userId=4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c");
-    EXPECT_EQ(requests[1].headers.count("content-type"), 0u);
-    EXPECT_TRUE(requests[1].body.empty());
-}
-
 TEST_F(BackendHttpTest, ErrorBodiesAreShownOnlyWhenTheyAreText)
 {
     std::string next;
@@ -95,22 +61,11 @@ TEST_F(BackendHttpTest, ErrorBodiesAreShownOnlyWhenTheyAreText)
             EXPECT_EQ(e, Error("twk.backend", 503, description));
         }
     }
-}
-
-TEST_F(BackendHttpTest, AgentRoundsTravelBothWays)
-{
-    LoopbackHttpServer server([](const LoopbackHttpServer::Request&) {
-        return LoopbackHttpServer::Response{
-            200, R"({"sessionId":"s9","done":true,"text":"Done.","toolUses":[{"id":"u1","name":"press_key","input":{"keys":"cmd+s"}}],"inputTokens":5,"outputTokens":1})"};
-    });
-    Backend backend(http, settings, server.origin());
-    const AgentRound round = runTask(loop, backend.agentContinue("s9", {{"u0", "ok", std::nullopt, false}}));
-    EXPECT_TRUE(round.done);
-    ASSERT_EQ(round.toolUses.size(), 1u);
-    EXPECT_EQ(round.toolUses[0].inputJSON, R"({"keys":"cmd+s"})");
-    const auto request = server.requests().at(0);
-    EXPECT_EQ(request.target, "/api/agent/continue");
-    EXPECT_EQ(json::parse(request.body)["toolResults"], json::parse(R"([{"tool_use_id":"u0","text":"ok","isError":false}])"));
+    // What the request asked for went on the wire as asked.
+    const auto sent = server.requests().at(0);
+    EXPECT_EQ(sent.method, "POST");
+    EXPECT_EQ(sent.headers.at("content-type"), "application/json");
+    EXPECT_EQ(json::parse(sent.body), json({{"userId", "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3c"}}));
 }
 
 TEST_F(BackendHttpTest, TrackUsageToAnUnreachableBackendCompletesQuietly)

@@ -132,12 +132,6 @@ TEST(LinuxHost, LocalTimeFollowsTheZoneInEffect)
     EXPECT_TRUE(clockTimeText(d).ends_with(" GMT+4")) << clockTimeText(d);
 }
 
-} // namespace
-} // namespace twk
-
-namespace twk {
-namespace {
-
 TEST(LinuxHost, TheMusicFolderIsTheUsersXdgMusicDirectory)
 {
     // Each test desktop has its own HOME and config home.

@@ -131,7 +131,6 @@ void LoopbackHttpServer::handle(int fd)
         pollfd stop{stopPipe_[0], POLLIN, 0};
         if (poll(&stop, 1, static_cast<int>(response.delay.count())) > 0) return;
     }
-    if (response.hangUp) return;
     writeAll(fd, "HTTP/1.1 " + std::to_string(response.status) + " X\r\nContent-Type: " + response.contentType +
                      "\r\nContent-Length: " + std::to_string(response.body.size()) +
                      "\r\nConnection: close\r\n\r\n" + response.body);

@@ -26,7 +26,6 @@ public:
         std::string body;
         std::string contentType = "application/json";
         std::chrono::milliseconds delay{0}; // before answering
-        bool hangUp = false;                // close without answering
     };
 
     explicit LoopbackHttpServer(std::function<Response(const Request&)> respond);

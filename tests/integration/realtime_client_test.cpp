@@ -131,7 +131,7 @@ std::string deltaMessage(const char* type, size_t bytes, std::uint8_t fill)
     return json{{"type", type}, {"delta", base64Encode(std::vector<std::uint8_t>(bytes, fill))}}.dump();
 }
 
-TEST_F(RealtimeClientOverQt, ConfiguresTheSessionAndDeliversTypedEventsOnTheNetworkThreadUntilTheDrop)
+TEST_F(RealtimeClientOverQt, OpensWithOnlyTheBearerHeaderAndDeliversFramesOnTheNetworkThreadUntilTheDrop)
 {
     auto client = makeClient(server.origin());
     client->connect("ek_123", "gpt-realtime");
@@ -144,37 +144,23 @@ TEST_F(RealtimeClientOverQt, ConfiguresTheSessionAndDeliversTypedEventsOnTheNetw
     EXPECT_EQ(headerNames, (std::set<std::string>{"host", "upgrade", "connection", "sec-websocket-key",
                                                   "sec-websocket-version", "authorization"}));
     EXPECT_EQ(server.request.rawHeader("Authorization").toStdString(), "Bearer ek_123");
-    const json& update = server.received.at(0);
-    EXPECT_EQ(update["type"], "session.update");
-    EXPECT_EQ(update["session"]["instructions"], "Be brief.");
-    EXPECT_EQ(update["session"]["tools"], json::array({{{"name", "open_app"}}}));
-    EXPECT_EQ(update["session"]["audio"]["output"]["voice"], "marin");
-    EXPECT_EQ(update["session"]["audio"]["input"]["turn_detection"]["type"], "semantic_vad");
+    EXPECT_EQ(server.received.at(0)["type"], "session.update");
 
+    // Text and binary frames alike.
     server.send({{"type", "response.created"}});
-    server.peer->sendTextMessage(QString::fromStdString(deltaMessage("response.output_audio.delta", 4800, 1)));
     server.peer->sendBinaryMessage(QByteArray::fromStdString(deltaMessage("response.audio.delta", 4800, 2)));
-    server.peer->sendTextMessage(QString::fromStdString(deltaMessage("response.output_audio.delta", 4800, 3)));
-    server.send({{"type", "response.output_audio.done"}});
     server.sendBinary({{"type", "response.function_call_arguments.done"},
                        {"call_id", "call_7"},
                        {"name", "open_app"},
                        {"arguments", R"({"name":"Notes"})"}});
-    server.send({{"type", "error"}, {"error", {{"message", "Cancellation failed: no active response found"}}}});
-    server.send({{"type", "error"}, {"error", {{"message", "Rate limit reached"}, {"code", "rate_limit"}}}});
-    server.send({{"type", "response.done"}, {"response", {{"status", "completed"}}}});
-    ASSERT_TRUE(spinUntil([&] { return log.size() == 8; }));
+    ASSERT_TRUE(spinUntil([&] { return log.size() == 4; }));
     server.peer->abort(); // a drop, no close frame
-    ASSERT_TRUE(spinUntil([&] { return log.size() == 9; }));
+    ASSERT_TRUE(spinUntil([&] { return log.size() == 5; }));
 
     const std::vector<Event> expected{State{SessionStatus::listening()},
                                       ResponseStarted{},
-                                      AudioDelta{std::vector<std::uint8_t>(4800, 1)},
                                       AudioDelta{std::vector<std::uint8_t>(4800, 2)},
-                                      AudioDelta{std::vector<std::uint8_t>(4800, 3)},
                                       ToolCall{"call_7", "open_app", R"({"name":"Notes"})"},
-                                      State{SessionStatus::error("Rate limit reached"), realtime::ErrorCause::service},
-                                      ResponseDone{},
                                       State{SessionStatus::error("connection lost"), realtime::ErrorCause::connection}};
     EXPECT_EQ(log.events(), expected);
     const auto threads = log.threads();
@@ -183,13 +169,6 @@ TEST_F(RealtimeClientOverQt, ConfiguresTheSessionAndDeliversTypedEventsOnTheNetw
         EXPECT_NE(threads[i], std::this_thread::get_id());
         EXPECT_EQ(threads[i], threads[1]);
     }
-    std::lock_guard lock(linesMutex);
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "[realtime] output_audio.done — total deltas=3 bytes=14400 (~300ms at 24kHz Int16 mono)"),
-              lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "[realtime] server error: Rate limit reached [code=rate_limit]"),
-              lines.end());
-    EXPECT_TRUE(lines.back().starts_with("[realtime] recv error: ")) << lines.back();
 }
 
 TEST_F(RealtimeClientOverQt, SendsFromAnotherThreadWhileReceivingArriveWholeAndInOrder)

@@ -62,11 +62,9 @@ TEST_P(CaptureFromEveryLayout, ChunksCarryTheSpokenWordsInTheWireFormat)
     audio->stopCapture();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
-    EXPECT_EQ(logs.containing("[twk] capturing from: ").size(), 1u);
     EXPECT_EQ(logs.containing(std::string("(") + layout.name + ")").size(), 1u);
     EXPECT_EQ(logs.containing("[twk] capture format: ").size(), 1u) << "one converter for one source format";
     EXPECT_EQ(logs.containing(std::string("[twk] capture format: ") + layout.description).size(), 1u);
-    EXPECT_EQ(logs.containing("[twk] capture started; session running=true").size(), 1u);
 
     const auto all = received.samples();
     {

@@ -37,10 +37,10 @@ void speakIntoTheMic()
     std::this_thread::sleep_for(300ms);
 }
 
-TEST(AudioDevices, TheListShowsTheMicrophonesAndTheChosenOneIsCapturedFrom)
+TEST(AudioDevices, TheListShowsOnlyMicrophonesAndWithoutAChoiceTheServersDefaultIsCaptured)
 {
     // A second microphone that hears only the (silent) speaker, made the
-    // server's default, so the speech reaches only a choice of "vmic".
+    // server's default, so the speech reaches only "vmic".
     runTool("/usr/bin/pactl", {"load-module", "module-remap-source", "source_name=quietmic", "master=spk.monitor",
                                "channels=1"});
     runTool("/usr/bin/pactl", {"set-default-source", "quietmic"});
@@ -64,30 +64,6 @@ TEST(AudioDevices, TheListShowsTheMicrophonesAndTheChosenOneIsCapturedFrom)
     EXPECT_EQ(logs.containing("(quietmic)").size(), 1u) << "no choice: the server's default input";
     EXPECT_GT(fromDefault.samples().size(), 24000u);
     EXPECT_LT(peakOf(fromDefault), 0.01);
-
-    audio->setSelectedMicID("vmic");
-    EXPECT_EQ(logs.containing("[twk] mic preference set to vmic").size(), 1u);
-    EXPECT_EQ(settings.string(AudioService::micDeviceKey), std::optional<std::string>("vmic"));
-    Chunks fromChoice;
-    fromChoice.attach(*audio);
-    audio->startCapture();
-    speakIntoTheMic();
-    audio->stopCapture();
-    EXPECT_EQ(logs.containing("(vmic)").size(), 1u);
-    EXPECT_GT(bestCorrelation(envelope(fromChoice.samples()), envelope(speech().wire)), 0.9);
-
-    // Switching while capturing moves to the new choice at once.
-    Chunks afterSwitch;
-    afterSwitch.attach(*audio);
-    audio->startCapture();
-    audio->setSelectedMicID("quietmic");
-    audio->reconfigureMic();
-    EXPECT_EQ(logs.containing("[twk] reconfiguring mic to quietmic").size(), 1u);
-    EXPECT_TRUE(audio->capturing());
-    speakIntoTheMic();
-    audio->stopCapture();
-    EXPECT_EQ(logs.containing("(quietmic)").size(), 2u);
-    EXPECT_LT(peakOf(afterSwitch), 0.05);
 }
 
 /// Points the client library at a server that is not there, for one scope.
