@@ -118,6 +118,7 @@ Task<void> refreshStatusTask(Backend& backend, AppState* state, std::weak_ptr<bo
         status = co_await backend.fetchStatus();
     } catch (const std::exception& e) {
         failure = e.what();
+        if (failure->empty()) failure = "the backend refused it"; // a status other than 2xx carries no text
     } catch (...) {
         failure = "unknown error";
     }
