@@ -64,40 +64,28 @@ TEST(Launch, ARelaunchedInstanceWaitsForTheRunningOneToQuit)
     EXPECT_TRUE(relaunched.waitForOutput(launched)) << relaunched.output();
 }
 
-TEST(Launch, WithoutADisplayItSaysSoAndFails)
+TEST(Launch, AnswersOrRefusesBeforeShowingAnythingWithItsExitStatus)
 {
-    ChildProcess unset(exe, {}, {{"DISPLAY", std::nullopt}});
-    EXPECT_EQ(unset.waitForExit(), 1);
-    EXPECT_NE(unset.output().find("no X11 display: DISPLAY is not set"), std::string::npos) << unset.output();
-
-    ChildProcess unreachable(exe, {}, {{"DISPLAY", ":4097"}});
-    EXPECT_EQ(unreachable.waitForExit(), 1);
-    EXPECT_NE(unreachable.output().find("cannot connect to the X11 display \":4097\""), std::string::npos)
-        << unreachable.output();
-}
-
-TEST(Launch, ABadServiceOriginIsRefusedAtStartUp)
-{
-    ChildProcess bad(exe, {}, {{"TARNWICK_BACKEND_URL", "ftp://example.org"}});
-    EXPECT_EQ(bad.waitForExit(), 1);
-    EXPECT_NE(bad.output().find("TARNWICK_BACKEND_URL \"ftp://example.org\" must start with http or https://"),
-              std::string::npos)
-        << bad.output();
-}
-
-TEST(Launch, CommandLineAnswersHelpVersionAndRefusesBadInput)
-{
-    ChildProcess help(exe, {"--help"});
-    EXPECT_EQ(help.waitForExit(), 0);
-    EXPECT_NE(help.output().find("Usage: tarnwick"), std::string::npos);
-
-    ChildProcess version(exe, {"--version"});
-    EXPECT_EQ(version.waitForExit(), 0);
-    EXPECT_EQ(version.output().rfind("tarnwick ", 0), 0u);
-
-    ChildProcess bad(exe, {"frobnicate"});
-    EXPECT_EQ(bad.waitForExit(), 2);
-    EXPECT_NE(bad.output().find("unknown command 'frobnicate'"), std::string::npos);
+    const struct {
+        std::vector<std::string> args;
+        std::map<std::string, std::optional<std::string>> env;
+        int status;
+        std::string says;
+    } cases[] = {
+        {{"--help"}, {}, 0, "Usage: tarnwick"},
+        {{"--version"}, {}, 0, "tarnwick "},
+        {{"frobnicate"}, {}, 2, "unknown command 'frobnicate'"},
+        {{}, {{"DISPLAY", std::nullopt}}, 1, "no X11 display: DISPLAY is not set"},
+        {{}, {{"DISPLAY", ":4097"}}, 1, "cannot connect to the X11 display \":4097\""},
+        {{}, {{"TARNWICK_BACKEND_URL", "ftp://example.org"}}, 1,
+         "TARNWICK_BACKEND_URL \"ftp://example.org\" must start with http or https://"},
+    };
+    for (const auto& c : cases) {
+        ChildProcess run(exe, c.args, c.env);
+        EXPECT_EQ(run.waitForExit(), c.status) << c.says;
+        EXPECT_NE(run.output().find(c.says), std::string::npos) << run.output();
+        EXPECT_EQ(run.output().find(launched), std::string::npos) << run.output();
+    }
 }
 
 TEST(Launch, PermissionsReportWhatThisDesktopAllows)
