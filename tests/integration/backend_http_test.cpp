@@ -7,12 +7,10 @@
 #include "integration/loopback_http_server.h"
 #include "platform/linux/qt_http_client.h"
 
-#include <gtest/gtest.h>
+#include <QHostAddress>
+#include <QTcpServer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 namespace twk {
 namespace {
@@ -24,15 +22,9 @@ using test::runTask;
 /// A loopback port nobody listens on.
 int closedPort()
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), len);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 class BackendHttpTest : public ::testing::Test {

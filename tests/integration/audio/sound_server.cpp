@@ -138,12 +138,6 @@ Recorder::~Recorder()
     capture_->stop();
 }
 
-std::vector<Recorder::Block> Recorder::blocks() const
-{
-    std::lock_guard lock(mutex_);
-    return blocks_;
-}
-
 std::optional<std::chrono::steady_clock::time_point> Recorder::lastLoud(float threshold) const
 {
     std::lock_guard lock(mutex_);

@@ -43,12 +43,6 @@ public:
     explicit Recorder(AudioSystem& system, const std::string& source);
     ~Recorder();
 
-    struct Block {
-        std::chrono::steady_clock::time_point arrived;
-        std::vector<float> mono;
-    };
-    std::vector<Block> blocks() const;
-    double sampleRate() const { return rate_; }
     /// When the last sample louder than `threshold` was recorded, estimated
     /// from the arrival of its buffer; nullopt when nothing was that loud.
     std::optional<std::chrono::steady_clock::time_point> lastLoud(float threshold) const;
@@ -56,6 +50,10 @@ public:
     double loudSeconds(float threshold) const;
 
 private:
+    struct Block {
+        std::chrono::steady_clock::time_point arrived;
+        std::vector<float> mono;
+    };
     std::unique_ptr<AudioCapture> capture_;
     double rate_ = 0;
     mutable std::mutex mutex_;
