@@ -132,26 +132,5 @@ TEST_F(AppStateTest, PlanStepsAdvanceAndStopAtTheEnd)
     EXPECT_EQ(states(s), (Steps{StepState::pending}));
 }
 
-TEST_F(AppStateTest, MarkStepIgnoresOutOfRangeAndKeepsDetailWhenEmpty)
-{
-    AppState s(settings, loop);
-    s.setPlan({"a", "b", "c"});
-    s.markStep(2, StepState::failed, "no such button");
-    const auto before = s.taskSteps();
-    s.markStep(5, StepState::done, "x");
-    s.markStep(-1, StepState::done, "x");
-    EXPECT_EQ(s.taskSteps(), before);
-    EXPECT_EQ(s.currentStepIndex(), 0);
-
-    s.markStep(2, StepState::doing, "");
-    EXPECT_EQ(s.taskSteps()[2].detail, "no such button");
-    EXPECT_EQ(s.taskSteps()[2].state, StepState::doing);
-    EXPECT_EQ(s.currentStepIndex(), 2);
-
-    s.markStep(1, StepState::done, "clicked");
-    EXPECT_EQ(s.taskSteps()[1].detail, "clicked");
-    EXPECT_EQ(s.currentStepIndex(), 2); // only `doing` moves the index
-}
-
 } // namespace
 } // namespace twk

@@ -1,4 +1,3 @@
-#include "backend/any_decodable.h"
 #include "backend/backend.h"
 #include "fakes/fake_http_client.h"
 #include "fakes/memory_settings.h"
@@ -21,8 +20,6 @@ const std::string mintBody =
     R"({"clientSecret":"ek_1","expiresAt":1767225600,"model":"rt-1","plan":"free","remainingSeconds":840.5,"quotaSeconds":900,"extra":true})";
 const std::string statusBody =
     R"({"plan":"free","quotaSeconds":900,"usedSeconds":60,"remainingSeconds":840,"resetAt":1767225600000,"linked":true,"email":"ada@example.org"})";
-const std::string roundBody =
-    R"({"sessionId":"s1","done":false,"text":"","toolUses":[{"id":"t1","name":"click","input":{"id":3}},{"id":"t2","name":"read_screen","input":{}}],"inputTokens":10,"outputTokens":2})";
 
 class BackendTest : public ::testing::Test {
 protected:
@@ -44,7 +41,6 @@ protected:
         ADD_FAILURE() << "no twk::Error raised";
         return Error("", 0, "");
     }
-    json body() { return json::parse(*http.last().body); }
 };
 
 TEST_F(BackendTest, UserIdIsCreatedOnceAsALowerCaseUuidEvenUnderConcurrentFirstUse)
@@ -154,89 +150,14 @@ TEST_F(BackendTest, StatusDecodingTreatsOnlyEmailAsOptional)
     EXPECT_THROW(Status::decode("[]"), Error);
 }
 
-TEST_F(BackendTest, TrackUsageNeverRaisesAndSendsTokensOnlyWhenGiven)
+TEST_F(BackendTest, TrackUsageNeverRaises)
 {
     http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(500, "no"); };
     runTask(loop, backend.trackUsage(30.5));
     EXPECT_EQ(http.last().url, "https://api.example.org/api/usage/track");
     EXPECT_EQ(*http.last().body, R"({"userId":"u-1","seconds":30.5})");
-
     http.respond = [](const HttpRequest&) { return Expected<HttpResponse>(Error("twk.network", 1, "down")); };
-    runTask(loop, backend.trackUsage(2, std::map<std::string, int64_t>{{"audio", 7}}));
-    EXPECT_EQ(body()["tokens"], json({{"audio", 7}}));
-
-    // A body that cannot be written still sends the report, without it.
-    runTask(loop, backend.trackUsage(1, std::map<std::string, int64_t>{{"\xff", 1}}));
-    EXPECT_FALSE(http.last().body.has_value());
-}
-
-TEST_F(BackendTest, AgentRequestsCarryTheirBodiesAndDecodeRounds)
-{
-    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, roundBody); };
-    const AgentRound round = runTask(loop, backend.agentStart("open mail", std::nullopt, 1512, 982));
-    EXPECT_EQ(http.last().url, "https://api.example.org/api/agent/start");
-    EXPECT_EQ(http.last().timeout, std::chrono::seconds(120));
-    EXPECT_EQ(*http.last().body, R"({"userId":"u-1","description":"open mail","displayWidth":1512,"displayHeight":982})");
-    ASSERT_EQ(round.toolUses.size(), 2u);
-    EXPECT_EQ(round.toolUses[0].inputJSON, R"({"id":3})");
-    EXPECT_EQ(round.toolUses[1].inputJSON, "{}");
-    EXPECT_EQ(round.inputTokens, 10);
-
-    runTask(loop, backend.agentStart("x", "iVBOR", 1, 2));
-    EXPECT_EQ(body()["screenshot"], "iVBOR");
-
-    runTask(loop, backend.agentContinue("s1", {{"t1", std::nullopt, std::nullopt, false},
-                                               {"t2", "done", AgentImage{"AAA", "image/png"}, true}}));
-    EXPECT_EQ(*http.last().body,
-              R"({"userId":"u-1","sessionId":"s1","toolResults":[{"tool_use_id":"t1","isError":false},)"
-              R"({"tool_use_id":"t2","text":"done","image":{"base64":"AAA","mediaType":"image/png"},"isError":true}]})");
-
-    runTask(loop, backend.agentVerify("s1", "Is it done?", std::nullopt));
-    EXPECT_EQ(http.last().url, "https://api.example.org/api/agent/continue");
-    EXPECT_EQ(*http.last().body,
-              R"({"userId":"u-1","sessionId":"s1","toolResults":[],"userMessage":{"text":"Is it done?"}})");
-    runTask(loop, backend.agentVerify("s1", "Is it done?", "PNG64"));
-    EXPECT_EQ(body()["userMessage"]["image"], json({{"base64", "PNG64"}, {"mediaType", "image/png"}}));
-}
-
-TEST_F(BackendTest, AgentRefusalsCarryTheStatusAndBody)
-{
-    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(402, "over budget"); };
-    EXPECT_EQ(errorOf(backend.agentContinue("s", {})), Error("twk.agent", 402, "agent over budget"));
-    http.respond = [](const HttpRequest&) { return Expected<HttpResponse>(HttpResponse{std::nullopt, "\xc3"}); };
-    EXPECT_EQ(errorOf(backend.agentStart("d", std::nullopt, 1, 1)), Error("twk.agent", -1, "agent "));
-    http.respond = [](const HttpRequest&) { return FakeHttpClient::reply(200, R"({"sessionId":"s"})"); };
-    EXPECT_EQ(errorOf(backend.agentStart("d", std::nullopt, 1, 1)).domain(), "twk.decode");
-    // Text that is not UTF-8 cannot be written: refused before anything is sent.
-    const size_t sent = http.requests().size();
-    EXPECT_EQ(errorOf(backend.agentStart("\xff", std::nullopt, 1, 1)).domain(), "twk.encode");
-    EXPECT_EQ(http.requests().size(), sent);
-}
-
-TEST(AgentToolUse, InputKeepsItsKindsAndIsRewrittenCompactly)
-{
-    const auto decode = [](const std::string& input) {
-        return AgentToolUse::decode(json::parse(R"({"id":"t","name":"n","input":)" + input + "}")).inputJSON;
-    };
-    EXPECT_EQ(decode(R"({ "count" : 2 })"), R"({"count":2})");
-    EXPECT_EQ(decode(R"({"x": 2.0, "y": 2.5, "big": 18446744073709551615})"), R"({"big":1.8446744073709552e+19,"x":2,"y":2.5})");
-    EXPECT_EQ(decode(R"({"a": [1, "s", null, true]})"), R"({"a":[1,"s",null,true]})");
-    EXPECT_EQ(decode("7"), "7"); // not an object: kept, not fatal
-    EXPECT_EQ(decode("null"), "null");
-    EXPECT_THROW(AgentToolUse::decode(json::parse(R"({"id":"t","name":"n"})")), Error);
-
-    const AnyDecodable any = AnyDecodable::decode(json::parse(R"({"k":[1,"s",null]})"));
-    ASSERT_TRUE(any.value["k"][0].is_number_integer());
-    EXPECT_TRUE(any.value["k"][1].is_string());
-    EXPECT_TRUE(any.value["k"][2].is_null());
-}
-
-TEST_F(BackendTest, LinksNameTheDashboardWithTheIdentifier)
-{
-    settings.setString("twk.userId", "0f8e-ab");
-    EXPECT_EQ(backend.signInLink(), "https://api.example.org/dashboard?uuid=0f8e-ab&source=mac");
-    EXPECT_EQ(backend.dashboardLink(), "https://api.example.org/dashboard?uuid=0f8e-ab");
-    EXPECT_TRUE(http.requests().empty());
+    EXPECT_NO_THROW(runTask(loop, backend.trackUsage(2)));
 }
 
 } // namespace
