@@ -41,6 +41,7 @@ Options:
   --allow-host NAME   also answer requests whose Host is NAME (repeatable;
                       localhost and IP addresses are always answered)
   --help              show this text
+  --version           show the version
 )";
 }
 
@@ -55,6 +56,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments)
             name.resize(eq);
         }
         if (name == "--help" || name == "-h") return {std::nullopt, 0, usageText()};
+        if (name == "--version") return {std::nullopt, 0, std::string("tarnwick-server ") + TARNWICK_VERSION + "\n"};
         static const std::vector<std::string> valued{"--address", "--port", "--data-dir", "--scenario",
                                                      "--record",  "--secret-ttl", "--model", "--allow-host"};
         if (std::find(valued.begin(), valued.end(), name) == valued.end()) return problem("unknown option " + name);

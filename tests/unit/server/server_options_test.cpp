@@ -31,6 +31,9 @@ TEST(ServerOptions, HelpAndMistakes)
     EXPECT_FALSE(help.options);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.text.find("--scenario FILE"), std::string::npos);
+    const auto version = parseCommandLine({"--version", "--port", "x"}); // answered before anything is checked
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.text.starts_with("tarnwick-server ")) << version.text;
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--port", "65536"}, {"--port", "80x"}, {"--port"}, {"--secret-ttl", "0"}, {"--verbose"}, {"extra"}, {"--model="}}) {
         const auto parsed = parseCommandLine(args);
