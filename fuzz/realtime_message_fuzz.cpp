@@ -4,6 +4,7 @@
 // and UB errors, the response requests and cancels the client sends are
 // checked against a model driven by the events it delivers.
 
+#include "fuzz_check.h"
 #include "common/log.h"
 #include "fakes/fake_websocket.h"
 #include "voice/realtime_client.h"
@@ -15,12 +16,6 @@ namespace {
 
 using namespace twk;
 
-void check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
 
 struct Model {
     bool inFlight = false;

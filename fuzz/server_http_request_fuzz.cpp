@@ -2,23 +2,13 @@
 // parser, the query decoder and the web-page checks. Besides memory and UB
 // errors, a complete head must lie within the bytes and the limits.
 
+#include "fuzz_check.h"
 #include "http_request.h"
 #include "site_guard.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

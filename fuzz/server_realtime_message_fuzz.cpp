@@ -2,23 +2,13 @@
 // reader, the session settings and the reply printing that follow it.
 // Whatever is accepted must be printable and no deeper than the bound.
 
+#include "fuzz_check.h"
 #include "json_input.h"
 #include "session_config.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void check(bool ok, const char* what)
-{
-    if (ok) return;
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
