@@ -17,4 +17,8 @@ std::string base64Encode(std::span<const std::uint8_t> bytes);
 /// whitespace included, is refused.
 std::optional<std::vector<std::uint8_t>> base64Decode(std::string_view text);
 
+/// The same strict decoding straight into `out`, sized once to the exact
+/// length; for hot paths. On refusal returns false and `out` is unspecified.
+bool base64DecodeInto(std::string_view text, std::vector<std::uint8_t>& out);
+
 } // namespace twk

@@ -3,6 +3,7 @@
 #include "common/base64.h"
 #include "common/log.h"
 #include "common/text_case.h"
+#include "voice/audio_delta_scan.h"
 #include "voice/realtime_decoding.h"
 
 #include <stdexcept>
@@ -142,6 +143,15 @@ void RealtimeClient::deliver(Event event)
 
 void RealtimeClient::handleMessage(std::string_view text)
 {
+    // Audio deltas arrive fifty times a second with kilobytes of Base64 each:
+    // they skip the document parse unless something about them is unusual.
+    std::vector<std::uint8_t> audio;
+    switch (realtime::scanAudioDelta(text, audio)) {
+    case realtime::AudioDeltaScan::decoded: deliverAudio(std::move(audio)); return;
+    case realtime::AudioDeltaScan::ignored: return;
+    case realtime::AudioDeltaScan::notHandled: break;
+    }
+
     const json message = json::parse(text, nullptr, false);
     const std::string* typeField = stringField(message, "type");
     if (!typeField) return;
@@ -181,11 +191,14 @@ void RealtimeClient::handleAudioDelta(const json& message)
 {
     const std::string* delta = stringField(message, "delta");
     if (!delta) return;
-    auto bytes = base64Decode(*delta);
-    if (!bytes) return;
+    if (auto bytes = base64Decode(*delta)) deliverAudio(std::move(*bytes));
+}
+
+void RealtimeClient::deliverAudio(std::vector<std::uint8_t> bytes)
+{
     ++audioDeltaCount_;
-    audioDeltaBytes_ += static_cast<std::int64_t>(bytes->size());
-    deliver(realtime::AudioDelta{std::move(*bytes)});
+    audioDeltaBytes_ += static_cast<std::int64_t>(bytes.size());
+    deliver(realtime::AudioDelta{std::move(bytes)});
 }
 
 void RealtimeClient::handleResponseCreated()

@@ -66,6 +66,7 @@ private:
     WebSocketHandlers makeHandlers();
     void handleMessage(std::string_view text);
     void handleAudioDelta(const nlohmann::json& message);
+    void deliverAudio(std::vector<std::uint8_t> bytes);
     void handleResponseCreated();
     void handleResponseDone(const nlohmann::json& message);
     void handleError(const nlohmann::json& message);

@@ -37,5 +37,24 @@ TEST(Base64, RefusesAnythingButStrictStandardText)
         EXPECT_FALSE(base64Decode(bad)) << bad;
 }
 
+TEST(Base64, DecodingIntoABufferAcceptsAndRefusesExactlyWhatTheStrictDecoderDoes)
+{
+    std::mt19937 rng(11);
+    std::vector<std::uint8_t> out;
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<std::uint8_t> data(rng() % 400);
+        for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+        std::string text = base64Encode(data);
+        // Every byte value lands somewhere, so each boundary of the alphabet
+        // is tried at every position of the wide steps.
+        if (round % 2 == 1 && !text.empty()) text[rng() % text.size()] = static_cast<char>(rng());
+        const auto expected = base64Decode(text);
+        ASSERT_EQ(base64DecodeInto(text, out), expected.has_value()) << text;
+        if (expected) {
+            ASSERT_EQ(out, *expected) << text;
+        }
+    }
+}
+
 } // namespace
 } // namespace twk
