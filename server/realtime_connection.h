@@ -10,7 +10,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class QTcpSocket;
 class QWebSocket;
@@ -62,6 +64,7 @@ private:
     bool open_ = true;
     SessionConfig session_;
     VoiceActivityDetector vad_;
+    std::vector<std::uint8_t> decodedAudio_; // reused: appends come fifty times a second
     int events_ = 0;
     int items_ = 0;
     std::string speechItemId_;
