@@ -7,6 +7,7 @@
 //
 //   capture_convert_bench [seconds of audio, default 60]
 
+#include "temp_folder.h"
 #include "voice/capture_converter.h"
 
 #include <spawn.h>
@@ -108,22 +109,6 @@ void soxOnce(const fs::path& in, const fs::path& out, Timing& best)
                          std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
 }
 
-/// A private folder under the system's temporary one, removed on exit.
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string name = (fs::temp_directory_path() / "capture_convert_bench.XXXXXX").string();
-        if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-        path = name;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -138,7 +123,7 @@ int main(int argc, char** argv)
         std::size_t ourBytes = 0;
         for (int i = 0; i < converterPasses; ++i) ourBytes = convertOnce(audio, ours);
 
-        const TempFolder folder;
+        const TempFolder folder("capture_convert_bench");
         const fs::path in = folder.path / "in.raw", out = folder.path / "out.raw";
         {
             std::ofstream file(in, std::ios::binary);

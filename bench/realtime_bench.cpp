@@ -2,7 +2,7 @@
 // is one "response.output_audio.delta" text frame parsed, Base64-decoded and
 // delivered as an event. A live stream brings about 50 per second.
 
-#include "common/base64.h"
+#include "audio_delta_frame.h"
 #include "fakes/fake_websocket.h"
 #include "voice/realtime_client.h"
 
@@ -23,12 +23,7 @@ void BM_AudioDeltaHandled(benchmark::State& state)
     client->connect("secret", "model");
     auto& socket = sockets.last();
 
-    std::vector<std::uint8_t> pcm(static_cast<size_t>(state.range(0)));
-    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<std::uint8_t>(i * 31);
-    const std::string frame =
-        nlohmann::json{{"type", "response.output_audio.delta"}, {"response_id", "resp_1"}, {"item_id", "item_1"},
-                       {"output_index", 0}, {"content_index", 0}, {"delta", base64Encode(pcm)}}
-            .dump();
+    const std::string frame = audioDeltaFrame(static_cast<size_t>(state.range(0)));
 
     for (auto _ : state) socket.receiveText(frame);
 

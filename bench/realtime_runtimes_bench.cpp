@@ -4,7 +4,8 @@
 // three rounds, in frames per second on one thread. The interpreters are
 // skipped when they are not on PATH.
 
-#include "common/base64.h"
+#include "audio_delta_frame.h"
+#include "temp_folder.h"
 #include "fakes/fake_websocket.h"
 #include "voice/realtime_client.h"
 
@@ -60,15 +61,6 @@ for (let round = 0; round < 3; ++round) {
 }
 fs.writeFileSync(process.argv[4], total ? String(best) : "0");
 )";
-
-std::string deltaFrame(size_t audioBytes)
-{
-    std::vector<std::uint8_t> pcm(audioBytes);
-    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<std::uint8_t>(i * 31);
-    return nlohmann::json{{"type", "response.output_audio.delta"}, {"response_id", "resp_1"}, {"item_id", "item_1"},
-                          {"output_index", 0}, {"content_index", 0}, {"delta", base64Encode(pcm)}}
-        .dump();
-}
 
 double clientFramesPerSecond(const std::string& frame)
 {
@@ -131,21 +123,6 @@ std::optional<double> interpreterFramesPerSecond(const std::string& program, con
     return rate;
 }
 
-struct TempFolder {
-    fs::path path;
-    TempFolder()
-    {
-        std::string name = (fs::temp_directory_path() / "realtime_runtimes_bench.XXXXXX").string();
-        if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-        path = name;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 void write(const fs::path& file, const std::string& text)
 {
     std::ofstream(file, std::ios::binary) << text;
@@ -156,11 +133,11 @@ void write(const fs::path& file, const std::string& text)
 int main()
 {
     try {
-        TempFolder temp;
+        TempFolder temp("realtime_runtimes_bench");
         write(temp.path / "delta.py", kPythonScript);
         write(temp.path / "delta.js", kNodeScript);
         for (const size_t audioBytes : {size_t{960}, size_t{4800}}) {
-            const std::string frame = deltaFrame(audioBytes);
+            const std::string frame = audioDeltaFrame(audioBytes);
             const fs::path frameFile = temp.path / "frame.json";
             write(frameFile, frame);
             const double native = clientFramesPerSecond(frame);
