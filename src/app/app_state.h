@@ -72,6 +72,9 @@ public:
     Published<std::optional<std::string>> email{*this, std::nullopt};
     Published<Verbosity> verbosity;
     Published<std::string> voice;
+    /// Why the global shortcut could not be taken (already grabbed by
+    /// another program, no way to grab on this desktop); empty when it works.
+    Published<std::string> shortcutProblem{*this, ""};
 
     std::optional<TimerHandle> sessionTickTimer;
 
