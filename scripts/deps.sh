@@ -24,6 +24,8 @@ PACKAGES=(
   xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests
   tzdata
+  # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
+  python3 chromium
 )
 
 missing=()

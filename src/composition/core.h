@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_host.h"
@@ -14,13 +15,19 @@
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/linux/qt_websocket_listener.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
 namespace twk {
 
 struct Core {
-    explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+    explicit Core(const ServiceConfig& config)
+        : backend(http, settings, config.backendOrigin),
+          bridge(loop, bridgeListener, ExtensionOriginPolicy(ExtensionOriginPolicy::parseIds(config.extensionIds)),
+                 static_cast<std::uint16_t>(config.bridgePort))
+    {
+    }
     // Skills still running on a worker use the objects below: they finish
     // before any of those is freed.
     ~Core() { workers.stop(); }
@@ -38,7 +45,9 @@ struct Core {
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    QtWebSocketListener bridgeListener;
+    ChromeBridge bridge;
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
 };
 
 } // namespace twk
