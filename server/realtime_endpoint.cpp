@@ -53,15 +53,19 @@ std::optional<RealtimeEndpoint::Handshake> RealtimeEndpoint::takeHandshake(const
 
 void RealtimeEndpoint::closeAll()
 {
-    for (RealtimeConnection* c : findChildren<RealtimeConnection*>(Qt::FindDirectChildrenOnly))
-        c->close(1001, "server shutting down");
-    for (RealtimeRelay* r : findChildren<RealtimeRelay*>(Qt::FindDirectChildrenOnly)) r->close(1001, "server shutting down");
+    // dynamic_cast, not findChildren: these classes carry no meta-object of their own.
+    for (QObject* child : children()) {
+        if (auto* c = dynamic_cast<RealtimeConnection*>(child)) c->close(1001, "server shutting down");
+        if (auto* r = dynamic_cast<RealtimeRelay*>(child)) r->close(1001, "server shutting down");
+    }
 }
 
 int RealtimeEndpoint::openSessions() const
 {
-    return int(findChildren<RealtimeConnection*>(Qt::FindDirectChildrenOnly).size() +
-               findChildren<RealtimeRelay*>(Qt::FindDirectChildrenOnly).size());
+    int open = 0;
+    for (QObject* child : children())
+        open += dynamic_cast<RealtimeConnection*>(child) != nullptr || dynamic_cast<RealtimeRelay*>(child) != nullptr ? 1 : 0;
+    return open;
 }
 
 } // namespace twk::server
