@@ -36,7 +36,8 @@ TEST(ServerRelaySession, ARealSessionTalksToTheProviderThroughTheRelay)
     const std::string reply = test::speechLikePcm(500);
 
     FakeProvider::Settings settings;
-    settings.onFrame = [reply](FakeProviderSocket& socket, const FakeProviderFrame& frame) {
+    auto closed = std::make_shared<bool>(false); // the provider's thread only
+    settings.onFrame = [reply, closed](FakeProviderSocket& socket, const FakeProviderFrame& frame) {
         const json event = json::parse(frame.data.toStdString(), nullptr, false);
         const std::string type = event.is_object() ? event.value("type", "") : "";
         if (type == "session.update") {
@@ -51,7 +52,8 @@ TEST(ServerRelaySession, ARealSessionTalksToTheProviderThroughTheRelay)
             socket.sendText(json{{"type", "response.output_audio.delta"}, {"delta", base64(reply)}}.dump());
             socket.sendText(json{{"type", "response.output_audio.done"}}.dump());
             socket.sendText(json{{"type", "response.done"}}.dump());
-            socket.close(1011, "provider restarting"); // a provider-side end, mid-session
+            if (!*closed) socket.close(1011, "provider restarting"); // a provider-side end, mid-session, once
+            *closed = true;
         }
     };
     FakeProvider provider(settings);
