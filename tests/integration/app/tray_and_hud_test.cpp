@@ -1,0 +1,102 @@
+// The real `tarnwick` on the harness desktop: its tray item as a panel sees
+// it over D-Bus (through the test watcher), and its HUD window as the window
+// manager sees it.
+
+#include "integration/app/desktop_probe.h"
+#include "integration/process_helpers.h"
+
+#include <QDBusArgument>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace twk::test {
+namespace {
+
+constexpr const char* launched = "[twk] MenuBarController constructed";
+// Nothing listens there: switching on fails fast, so the status moves.
+const std::map<std::string, std::optional<std::string>> unreachableBackend{
+    {"TARNWICK_BACKEND_URL", "http://127.0.0.1:9"}};
+
+class TrayAndHud : public ::testing::Test {
+protected:
+    void startWithTray()
+    {
+        watcher.emplace(SNI_WATCHER, std::vector<std::string>{});
+        ASSERT_TRUE(watcher->waitForOutput("ready")) << watcher->output();
+        app.emplace(TARNWICK_EXE, std::vector<std::string>{}, unreachableBackend);
+        ASSERT_TRUE(app->waitForOutput(launched)) << app->output();
+        ASSERT_TRUE(watcher->waitForOutput("registered ")) << watcher->output() << app->output();
+        std::smatch match;
+        const std::string out = watcher->output();
+        ASSERT_TRUE(std::regex_search(out, match, std::regex(R"(registered (\S+) (\S+))")));
+        item.emplace(QString::fromStdString(match[1]), QString::fromStdString(match[2]));
+    }
+
+    std::optional<ChildProcess> watcher;
+    std::optional<ChildProcess> app;
+    std::optional<TrayItem> item;
+};
+
+TEST_F(TrayAndHud, TrayItemShowsTheStatusAndOpensAndClosesThePopover)
+{
+    startWithTray();
+    EXPECT_EQ(item->property("Title").toString(), "tarnwick");
+    const QByteArray offIcon = item->largestIcon();
+    ASSERT_FALSE(offIcon.isEmpty());
+    EXPECT_FALSE(offIcon.count('\0') == offIcon.size()) << "the icon is blank";
+
+    item->activate();
+    std::optional<WindowInfo> popover;
+    ASSERT_TRUE(eventually([&] { return (popover = windowTitled("tarnwick popover")) && popover->viewable; }));
+    EXPECT_EQ(popover->width, 320);
+    // No icon geometry over D-Bus: the panel hangs from the pointer's screen's top-right corner.
+    EXPECT_GT(popover->x + popover->width, 1920 - 40);
+    EXPECT_LT(popover->y, 40);
+    item->activate();
+    EXPECT_TRUE(eventually([&] { return !windowTitled("tarnwick popover")->viewable; }));
+
+    // Switching on from the tray's menu: connecting, then an error with no backend.
+    ASSERT_TRUE(item->clickMenuEntry("Turn on tarnwick"));
+    EXPECT_TRUE(eventually([&] { return item->largestIcon() != offIcon; })) << app->output();
+}
+
+TEST_F(TrayAndHud, HudFloatsTopRightOutOfTaskbarsAndNeverTakesTheFocus)
+{
+    ChildProcess keeper("/usr/bin/zenity", {"--entry", "--title=Focus keeper", "--text=typing here"});
+    std::optional<WindowInfo> keeperWindow;
+    ASSERT_TRUE(eventually([&] { return (keeperWindow = windowTitled("Focus keeper")) && keeperWindow->viewable; }));
+    ASSERT_TRUE(eventually([&] { return activeWindow() == keeperWindow->id; }));
+
+    startWithTray();
+    std::optional<WindowInfo> hud;
+    ASSERT_TRUE(eventually([&] { return (hud = windowTitled("tarnwick HUD")) && hud->viewable; }));
+    EXPECT_EQ(hud->x + hud->width, 1920 - 16);
+    EXPECT_EQ(hud->y, 16);
+    EXPECT_EQ(hud->width, 280); // switched off: the compact panel
+    const std::string type = windowProperty(hud->id, "_NET_WM_WINDOW_TYPE");
+    EXPECT_NE(type.find("_NET_WM_WINDOW_TYPE_UTILITY"), std::string::npos) << type;
+    const std::string states = windowProperty(hud->id, "_NET_WM_STATE");
+    for (const char* state : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"})
+        EXPECT_NE(states.find(state), std::string::npos) << states;
+    EXPECT_EQ(activeWindow(), keeperWindow->id);
+
+    // The HUD grows and repaints as the status moves; the user's window keeps the focus.
+    const QByteArray offIcon = item->largestIcon();
+    ASSERT_TRUE(item->clickMenuEntry("Turn on tarnwick"));
+    ASSERT_TRUE(eventually([&] { return item->largestIcon() != offIcon; }));
+    EXPECT_EQ(activeWindow(), keeperWindow->id);
+}
+
+TEST(Hud, WithoutAnyTrayTheLogSaysSoOnceAndTheHudIsTheWayIn)
+{
+    ChildProcess app(TARNWICK_EXE, {}, unreachableBackend);
+    ASSERT_TRUE(app.waitForOutput(launched)) << app.output();
+    EXPECT_EQ(occurrences(app.output(), "no system tray"), 2u) << app.output(); // the item line and the warning
+    std::optional<WindowInfo> hud;
+    EXPECT_TRUE(eventually([&] { return (hud = windowTitled("tarnwick HUD")) && hud->viewable; }));
+}
+
+} // namespace
+} // namespace twk::test
