@@ -11,6 +11,10 @@
 #include <regex>
 #include <thread>
 
+// After Qt: Xlib's macros clash with Qt names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
 namespace twk::test {
 namespace {
 
@@ -85,6 +89,17 @@ unsigned long activeWindow()
 std::string windowProperty(unsigned long id, const std::string& property)
 {
     return run("/usr/bin/xprop", {"-id", std::to_string(id), property});
+}
+
+void clickAt(int x, int y)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return;
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+    XCloseDisplay(display);
 }
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

@@ -27,6 +27,9 @@ unsigned long activeWindow();
 /// One property of a window, as xprop prints it.
 std::string windowProperty(unsigned long id, const std::string& property);
 
+/// A real left click at a global point, through XTest, as the user's mouse makes one.
+void clickAt(int x, int y);
+
 /// Polls `condition` until it holds or `timeout` passes.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
