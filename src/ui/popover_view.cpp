@@ -83,8 +83,9 @@ PopoverView::PopoverView(AppState& state, PopoverActions actions, QWidget* paren
 
 void PopoverView::scheduleRefresh()
 {
-    // Notices arrive before the value is stored: read the state once the loop is back.
-    if (refreshPending_) return;
+    // Notices arrive before the value is stored: read the state once the loop
+    // is back. A hidden panel catches up when it next opens.
+    if (refreshPending_ || !isVisible()) return;
     refreshPending_ = true;
     QMetaObject::invokeMethod(this, [this] {
         refreshPending_ = false;
@@ -372,6 +373,7 @@ void PopoverView::keyPressEvent(QKeyEvent* event)
 
 void PopoverView::showEvent(QShowEvent* event)
 {
+    refresh();
     refreshMics();
     QWidget::showEvent(event);
 }
