@@ -98,7 +98,13 @@ TEST(Hud, WithoutAnyTrayTheLogSaysSoOnceAndTheHudIsTheWayIn)
     ASSERT_TRUE(app.waitForOutput(launched)) << app.output();
     EXPECT_EQ(occurrences(app.output(), "no system tray"), 2u) << app.output(); // the item line and the warning
     std::optional<WindowInfo> hud;
-    EXPECT_TRUE(eventually([&] { return (hud = windowTitled("tarnwick HUD")) && hud->viewable; }));
+    ASSERT_TRUE(eventually([&] { return (hud = windowTitled("tarnwick HUD")) && hud->viewable; }));
+    // Never stranded: a click on the HUD's status opens the panel under it.
+    clickAt(hud->x + 80, hud->y + 29);
+    std::optional<WindowInfo> popover;
+    ASSERT_TRUE(eventually([&] { return (popover = windowTitled("tarnwick popover")) && popover->viewable; }))
+        << app.output();
+    EXPECT_GT(popover->y, hud->y + hud->height);
 }
 
 } // namespace
