@@ -7,12 +7,14 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDateTime>
+#include <QImage>
 
 #include <regex>
 #include <thread>
 
 // After Qt: Xlib's macros clash with Qt names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 namespace twk::test {
@@ -100,6 +102,26 @@ void clickAt(int x, int y)
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XSync(display, False);
     XCloseDisplay(display);
+}
+
+bool saveScreenshot(const std::string& path)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    const Window root = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, root, &attributes);
+    XImage* shot = XGetImage(display, root, 0, 0, static_cast<unsigned>(attributes.width),
+                             static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    bool saved = false;
+    if (shot && shot->bits_per_pixel == 32) {
+        const QImage image(reinterpret_cast<const uchar*>(shot->data), shot->width, shot->height,
+                           shot->bytes_per_line, QImage::Format_RGB32);
+        saved = image.save(QString::fromStdString(path));
+    }
+    if (shot) XDestroyImage(shot);
+    XCloseDisplay(display);
+    return saved;
 }
 
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

@@ -30,6 +30,9 @@ std::string windowProperty(unsigned long id, const std::string& property);
 /// A real left click at a global point, through XTest, as the user's mouse makes one.
 void clickAt(int x, int y);
 
+/// Writes what the whole screen shows as a PNG; false when it could not.
+bool saveScreenshot(const std::string& path);
+
 /// Polls `condition` until it holds or `timeout` passes.
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+#include <thread>
 
 namespace twk::test {
 namespace {
@@ -54,6 +56,9 @@ TEST_F(TrayAndHud, TrayItemShowsTheStatusAndOpensAndClosesThePopover)
     // No icon geometry over D-Bus: the panel hangs from the pointer's screen's top-right corner.
     EXPECT_GT(popover->x + popover->width, 1920 - 40);
     EXPECT_LT(popover->y, 40);
+    std::filesystem::create_directories(UI_ARTEFACTS_DIR);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // painted, not just mapped
+    EXPECT_TRUE(saveScreenshot(std::string(UI_ARTEFACTS_DIR) + "/desktop-popover-open.png"));
     item->activate();
     EXPECT_TRUE(eventually([&] { return !windowTitled("tarnwick popover")->viewable; }));
 
@@ -83,13 +88,15 @@ TEST_F(TrayAndHud, HudFloatsTopRightOutOfTaskbarsAndNeverTakesTheFocus)
     EXPECT_NE(windowProperty(hud->id, "WM_HINTS").find("accepts input or input focus: False"), std::string::npos);
     EXPECT_EQ(activeWindow(), keeperWindow->id);
 
-    // A click on its power button switches on (the panel widens) and leaves
-    // the focus where the user's typing goes.
+    // A click on its power button switches on (with no backend the session
+    // ends in an error at once, which the icon keeps showing) and leaves the
+    // focus where the user's typing goes.
     const QByteArray offIcon = item->largestIcon();
     clickAt(hud->x + hud->width - 14 - 11, hud->y + 12 + 17);
-    EXPECT_TRUE(eventually([&] { return windowTitled("tarnwick HUD")->width == 360; })) << app->output();
-    EXPECT_TRUE(eventually([&] { return item->largestIcon() != offIcon; }));
+    EXPECT_TRUE(eventually([&] { return item->largestIcon() != offIcon; })) << app->output();
     EXPECT_EQ(activeWindow(), keeperWindow->id);
+    std::filesystem::create_directories(UI_ARTEFACTS_DIR);
+    EXPECT_TRUE(saveScreenshot(std::string(UI_ARTEFACTS_DIR) + "/desktop-hud-beside-focused-window.png"));
 }
 
 TEST(Hud, WithoutAnyTrayTheLogSaysSoOnceAndTheHudIsTheWayIn)
