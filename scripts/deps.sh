@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev qt6-websockets-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
   # window list and process ids (XCB, X-Resource), desktop entries and launching (GIO)
   libxcb1-dev libxcb-res0-dev libglib2.0-dev
+  # clicks in the tray and HUD tests (XTest)
+  libxtst-dev
   # tarnwick-server
   libsqlite3-dev
   # tests and benchmarks

@@ -10,6 +10,8 @@
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
+#include "ui/menu_bar_controller.h"
+#include "ui/status_hud_controller.h"
 
 #include <QApplication>
 
@@ -31,8 +33,42 @@ struct DesktopApp {
     LinuxAppShell shell;
     UrlRouter router{core.loop, [this] { core.state.refreshStatus(); }};
     Relauncher relauncher{shell, core.loop};
-    AppDelegate delegate{core.state, permissions, router, core.bridge};
+    ui::StatusHUDController hud{core.state};
+    std::unique_ptr<ui::MenuBarController> menuBar;
+    AppDelegate delegate{core.state, permissions, router, launchSteps()};
     QuitSignals quitSignals;
+
+    AppDelegate::LaunchSteps launchSteps()
+    {
+        return {.createMenuBar = [this] { menuBar = std::make_unique<ui::MenuBarController>(
+                                              core.state, permissions, core.loop, hud, popoverActions()); },
+                .showStatusHUD = [this] { hud.show(); },
+                .startBridge = [this] { core.bridge.start(); }};
+    }
+
+    ui::PopoverActions popoverActions()
+    {
+        return {.openUrl = [this](const std::string& url) { core.workspace.openURL(url); },
+                .signInLink = [this] { return core.backend.signInLink(); },
+                .dashboardLink = [this] { return core.backend.dashboardLink(); },
+                .openSoundSettings = [this] { permissions.openSoundSettings(); },
+                .requestAccessibility = [this] { permissions.requestAccessibility(); },
+                .requestScreenRecording = [this] { permissions.requestScreenRecording(); },
+                .relaunch = [this] { relauncher.relaunch(); },
+                .quit = [this] { shell.terminate(); },
+                .availableMics =
+                    [this] {
+                        std::vector<std::pair<std::string, std::string>> mics;
+                        for (const auto& mic : voice.audio->availableMics()) mics.emplace_back(mic.uniqueID, mic.name);
+                        return mics;
+                    },
+                .selectedMicID = [this] { return voice.audio->selectedMicID(); },
+                .chooseMic =
+                    [this](const std::string& id) {
+                        voice.audio->setSelectedMicID(id);
+                        voice.audio->reconfigureMic();
+                    }};
+    }
 };
 
 } // namespace
