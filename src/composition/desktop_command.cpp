@@ -66,6 +66,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     // The app still starts without a backend: the popover shows the problem when it is used.
     if (const auto problem = ensureLocalServer(config.value())) logLine("[twk] " + *problem);
     DesktopApp app(config.value());
+    serveForwardedTools(app.core, instance);
     if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
         !listening)
         return fail(listening.error().description());
