@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/power_shortcut.h"
 #include "app/relauncher.h"
 #include "app/url_router.h"
 #include "composition/commands.h"
@@ -10,6 +11,7 @@
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
+#include "platform/linux/x11_global_shortcut.h"
 
 #include <QApplication>
 
@@ -74,6 +76,12 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     app.core.loop.post([&app, urls = cmd.urls] {
         app.delegate.applicationDidFinishLaunching();
         if (!urls.empty()) app.delegate.openUrls(urls);
+    });
+    X11GlobalShortcut shortcutKeys;
+    PowerShortcut powerShortcut(app.core.state, app.core.settings, shortcutKeys);
+    app.core.loop.post([&powerShortcut] {
+        const auto chosen = qEnvironmentVariable("TARNWICK_SHORTCUT").toStdString();
+        powerShortcut.start(chosen.empty() ? std::nullopt : std::optional(chosen));
     });
     return QApplication::exec();
 }
