@@ -78,7 +78,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
         if (!urls.empty()) app.delegate.openUrls(urls);
     });
     X11GlobalShortcut shortcutKeys;
-    PowerShortcut powerShortcut(app.core.state, app.core.settings, shortcutKeys);
+    PowerShortcut powerShortcut(app.core.state, app.core.settings, {&shortcutKeys});
     app.core.loop.post([&powerShortcut] {
         const auto chosen = qEnvironmentVariable("TARNWICK_SHORTCUT").toStdString();
         powerShortcut.start(chosen.empty() ? std::nullopt : std::optional(chosen));

@@ -50,17 +50,19 @@ TEST(KeyCombination, BadTextSaysWhatIsWrong)
     }
 }
 
-/// Takes whatever it is given unless told the combination is held elsewhere.
+/// Takes whatever it is given unless told to fail with an error code.
 struct FakeShortcut : GlobalShortcut {
     std::optional<KeyCombination> bound;
     std::function<void()> press;
-    bool taken = false;
-    VoidResult bind(const KeyCombination& combination, std::function<void()> onPressed) override
+    int failure = 0;
+    void bind(const KeyCombination& combination, std::function<void()> onPressed,
+              std::function<void(VoidResult)> onBound) override
     {
-        if (taken) return Error("twk.shortcut", takenCode, combination.text() + " is taken by another program");
+        if (failure == takenCode) return onBound(Error("twk.shortcut", failure, combination.text() + " is taken"));
+        if (failure != 0) return onBound(Error("twk.shortcut", failure, "no portal"));
         bound = combination;
         press = std::move(onPressed);
-        return Unit{};
+        onBound(Unit{});
     }
 };
 
@@ -70,7 +72,7 @@ protected:
     test::VirtualMainLoop loop;
     AppState state{settings, loop};
     FakeShortcut keys;
-    PowerShortcut shortcut{state, settings, keys};
+    PowerShortcut shortcut{state, settings, {&keys}};
     std::vector<std::string> log;
     LogCapture capture{[this](const std::string& line) { log.push_back(line); }};
 };
@@ -96,7 +98,7 @@ TEST_F(PowerShortcutTest, TheOverrideBeatsTheSettingAndNoneTakesNothing)
     EXPECT_EQ(keys.bound->key, "F9");
 
     FakeShortcut other;
-    PowerShortcut none{state, settings, other};
+    PowerShortcut none{state, settings, {&other}};
     none.start("None");
     EXPECT_FALSE(other.bound);
     EXPECT_EQ(state.shortcutProblem(), "");
@@ -104,15 +106,36 @@ TEST_F(PowerShortcutTest, TheOverrideBeatsTheSettingAndNoneTakesNothing)
 
 TEST_F(PowerShortcutTest, ATakenOrUnreadableCombinationIsLoggedOnceAndPublished)
 {
-    keys.taken = true;
+    keys.failure = GlobalShortcut::takenCode;
     shortcut.start(std::nullopt);
-    EXPECT_EQ(state.shortcutProblem(), "Super+Alt+Space is taken by another program");
+    EXPECT_EQ(state.shortcutProblem(), "Super+Alt+Space is taken");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("Super+Alt+Space is taken"), std::string::npos) << log[0];
 
     settings.setString(PowerShortcut::settingsKey, "Super+Nope");
     shortcut.start(std::nullopt);
     EXPECT_NE(state.shortcutProblem().find("unknown key 'Nope'"), std::string::npos) << state.shortcutProblem();
+}
+
+TEST_F(PowerShortcutTest, AWayThatDoesNotWorkHereHandsOverToTheNextButARefusalIsFinal)
+{
+    FakeShortcut portal;
+    portal.failure = GlobalShortcut::unavailableCode;
+    PowerShortcut fallingBack{state, settings, {&portal, &keys}};
+    fallingBack.start(std::nullopt);
+    ASSERT_TRUE(keys.bound);
+    EXPECT_EQ(state.shortcutProblem(), "");
+
+    keys.bound.reset();
+    portal.failure = GlobalShortcut::refusedCode;
+    fallingBack.start(std::nullopt);
+    EXPECT_FALSE(keys.bound);
+    EXPECT_EQ(state.shortcutProblem(), "no portal");
+
+    keys.failure = GlobalShortcut::unavailableCode;
+    portal.failure = GlobalShortcut::unavailableCode;
+    fallingBack.start(std::nullopt);
+    EXPECT_EQ(state.shortcutProblem(), "no portal"); // the last way's own reason
 }
 
 } // namespace

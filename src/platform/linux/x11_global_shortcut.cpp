@@ -105,7 +105,7 @@ VoidResult X11GlobalShortcut::connectOnce()
     if (connection_ != nullptr) xcb_disconnect(connection_);
     connection_ = xcb_connect(displayName_.empty() ? nullptr : displayName_.c_str(), nullptr);
     if (xcb_connection_has_error(connection_) != 0)
-        return shortcutError(2, "no X11 display to take a global shortcut on");
+        return shortcutError(unavailableCode, "no X11 display to take a global shortcut on");
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection_), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { readEvents(); });
@@ -119,14 +119,25 @@ void X11GlobalShortcut::release()
     if (connection_ != nullptr) xcb_flush(connection_);
 }
 
-VoidResult X11GlobalShortcut::bind(const KeyCombination& combination, std::function<void()> onPressed)
+void X11GlobalShortcut::bind(const KeyCombination& combination, std::function<void()> onPressed,
+                             std::function<void(VoidResult)> onBound)
+{
+    onPressed_ = nullptr;
+    auto grabbed = grab(combination);
+    if (grabbed) onPressed_ = std::move(onPressed);
+    // Checking the grabs may have queued events the socket will not announce again.
+    readEvents();
+    onBound(std::move(grabbed));
+}
+
+VoidResult X11GlobalShortcut::grab(const KeyCombination& combination)
 {
     if (auto connected = connectOnce(); !connected) return connected;
     release();
     const Keyboard keyboard(connection_);
     const auto keycodes = keyboard.keycodes(keysymFor(combination.key));
     if (keycodes.empty())
-        return shortcutError(3, "the keyboard has no " + combination.key + " key for " + combination.text());
+        return shortcutError(4, "the keyboard has no " + combination.key + " key for " + combination.text());
 
     modifiers_ = 0;
     if (combination.shift) modifiers_ |= XCB_MOD_MASK_SHIFT;
@@ -157,12 +168,9 @@ VoidResult X11GlobalShortcut::bind(const KeyCombination& combination, std::funct
     }
     if (taken || grabs_.empty()) {
         release();
-        return shortcutError(taken ? takenCode : 4, combination.text() + (taken ? " is taken by another program"
+        return shortcutError(taken ? takenCode : 5, combination.text() + (taken ? " is taken by another program"
                                                                                  : " could not be taken"));
     }
-    onPressed_ = std::move(onPressed);
-    // Checking the grabs may have queued events the socket will not announce again.
-    readEvents();
     return Unit{};
 }
 

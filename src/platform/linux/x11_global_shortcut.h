@@ -25,7 +25,8 @@ public:
     explicit X11GlobalShortcut(std::string displayName = {});
     ~X11GlobalShortcut() override;
 
-    VoidResult bind(const KeyCombination& combination, std::function<void()> onPressed) override;
+    void bind(const KeyCombination& combination, std::function<void()> onPressed,
+              std::function<void(VoidResult)> onBound) override;
 
 private:
     struct Grab {
@@ -34,6 +35,7 @@ private:
     };
 
     VoidResult connectOnce();
+    VoidResult grab(const KeyCombination& combination);
     void release();
     void readEvents();
 
