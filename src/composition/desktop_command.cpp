@@ -1,9 +1,9 @@
 #include "app/app_delegate.h"
-#include "app/power_shortcut.h"
 #include "app/relauncher.h"
 #include "app/url_router.h"
 #include "composition/commands.h"
 #include "composition/core.h"
+#include "composition/desktop_shortcut.h"
 #include "composition/voice.h"
 #include "platform/linux/linux_app_shell.h"
 #include "platform/linux/linux_permissions.h"
@@ -11,7 +11,6 @@
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
-#include "platform/linux/x11_global_shortcut.h"
 
 #include <QApplication>
 
@@ -77,12 +76,8 @@ int runDesktop(int argc, char** argv, const Command& cmd)
         app.delegate.applicationDidFinishLaunching();
         if (!urls.empty()) app.delegate.openUrls(urls);
     });
-    X11GlobalShortcut shortcutKeys;
-    PowerShortcut powerShortcut(app.core.state, app.core.settings, {&shortcutKeys});
-    app.core.loop.post([&powerShortcut] {
-        const auto chosen = qEnvironmentVariable("TARNWICK_SHORTCUT").toStdString();
-        powerShortcut.start(chosen.empty() ? std::nullopt : std::optional(chosen));
-    });
+    DesktopShortcut shortcut(app.core);
+    app.core.loop.post([&shortcut] { shortcut.start(); });
     return QApplication::exec();
 }
 

@@ -1,7 +1,10 @@
 #include "platform/linux/x11_global_shortcut.h"
 
+#include "platform/linux/xkb_key_names.h"
+
 #include <QSocketNotifier>
 
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
 
@@ -22,18 +25,8 @@ Error shortcutError(int code, const std::string& what)
 /// The keysym of a key name of KeyCombination; 0 for none.
 uint32_t keysymFor(const std::string& key)
 {
-    if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') return XK_a + static_cast<uint32_t>(key[0] - 'A');
-    if (key.size() == 1 && key[0] >= '0' && key[0] <= '9') return XK_0 + static_cast<uint32_t>(key[0] - '0');
-    if (key.size() >= 2 && key[0] == 'F') return XK_F1 + static_cast<uint32_t>(std::atoi(key.c_str() + 1) - 1);
-    static const std::map<std::string, uint32_t> named{
-        {"Space", XK_space}, {"Return", XK_Return}, {"Tab", XK_Tab},       {"Escape", XK_Escape},
-        {"Backspace", XK_BackSpace}, {"Delete", XK_Delete}, {"Insert", XK_Insert}, {"Home", XK_Home},
-        {"End", XK_End},     {"PageUp", XK_Prior},  {"PageDown", XK_Next}, {"Up", XK_Up},
-        {"Down", XK_Down},   {"Left", XK_Left},     {"Right", XK_Right},   {"Print", XK_Print},
-        {"Pause", XK_Pause},
-    };
-    const auto it = named.find(key);
-    return it != named.end() ? it->second : 0;
+    const std::string name = xkbKeyName(key);
+    return name.empty() ? 0 : static_cast<uint32_t>(XStringToKeysym(name.c_str()));
 }
 
 /// The keyboard's layout: which keycodes produce a keysym, which modifier
