@@ -26,6 +26,8 @@ PACKAGES=(
   tzdata
   # key presses from outside the application (the global shortcut's tests)
   xdotool
+  # a stand-in desktop portal on the test bus (the global shortcut's tests)
+  python3-dbus python3-gi
 )
 
 missing=()

@@ -184,15 +184,18 @@ void PortalGlobalShortcut::bind(const KeyCombination& combination, std::function
                 state.session.clear();
                 return onBound(portalError(unavailableCode, "the desktop portal opened no shortcut session"));
             }
-            const char* session = state.session.c_str();
+            // The session is told apart here: a match rule's arg0 is for texts, not object paths.
             state.activated = g_dbus_connection_signal_subscribe(
-                state.bus, portalName, shortcutsInterface, "Activated", portalPath, session, G_DBUS_SIGNAL_FLAGS_NONE,
+                state.bus, portalName, shortcutsInterface, "Activated", portalPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
                 [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
                    gpointer data) {
-                    const char* id = nullptr;
-                    g_variant_get_child(parameters, 1, "&s", &id);
                     auto* self = static_cast<State*>(data);
-                    if (id != nullptr && std::string(id) == shortcutId && self->onPressed) self->onPressed();
+                    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(osta{sv})"))) return;
+                    const char* session = nullptr;
+                    const char* id = nullptr;
+                    g_variant_get_child(parameters, 0, "&o", &session);
+                    g_variant_get_child(parameters, 1, "&s", &id);
+                    if (self->session == session && std::string(id) == shortcutId && self->onPressed) self->onPressed();
                 },
                 &state, nullptr);
             state.request(

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace twk::test {
 namespace {
 
@@ -54,6 +56,47 @@ TEST(GlobalShortcut, ACombinationAnotherProgramHoldsIsReportedOnce)
         << app.output();
     EXPECT_TRUE(app.waitForOutput("[twk] MenuBarController constructed"));
     EXPECT_EQ(occurrences(app.output(), "global shortcut"), 1u) << app.output();
+}
+
+TEST(GlobalShortcut, ADesktopPortalIsPreferredAndItsActivationFlipsTheSwitch)
+{
+    ChildProcess portal("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"});
+    ASSERT_TRUE(portal.waitForOutput("ready\n")) << portal.output();
+    ChildProcess app(exe, {});
+    ASSERT_TRUE(app.waitForOutput("[twk] global shortcut Super+Alt+Space switches Tarnwick on and off"))
+        << app.output();
+    EXPECT_TRUE(hasLine(portal.output(), "bound power ALT+LOGO+space")) << portal.output();
+
+    ChildProcess activate("/usr/bin/dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.portal.Desktop",
+                                                 "/org/freedesktop/portal/desktop", "org.tarnwick.Test.Press",
+                                                 "string:power"});
+    ASSERT_EQ(activate.waitForExit(), 0) << activate.output();
+    EXPECT_TRUE(app.waitForOutput("[twk] global shortcut: switching on")) << app.output();
+    // The keys are the portal's: no X11 grab took them as well.
+    press("super+alt+space");
+    app.waitForOutput("(nothing more)", std::chrono::milliseconds(300));
+    EXPECT_EQ(occurrences(app.output(), "[twk] global shortcut: switching"), 1u) << app.output();
+}
+
+TEST(GlobalShortcut, APortalThatCannotBindHandsOverToX11AndARefusalIsReported)
+{
+    ChildProcess failing("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"}, {{"BIND_RESPONSE", "2"}});
+    ASSERT_TRUE(failing.waitForOutput("ready\n")) << failing.output();
+    ChildProcess app(exe, {});
+    ASSERT_TRUE(app.waitForOutput("[twk] global shortcut Super+Alt+Space switches Tarnwick on and off"))
+        << app.output();
+    press("super+alt+space");
+    EXPECT_TRUE(app.waitForOutput("[twk] global shortcut: switching on")) << app.output();
+    app.sendSignal(SIGTERM);
+    ASSERT_EQ(app.waitForExit(), 0);
+    failing.sendSignal(SIGTERM);
+    failing.waitForExit();
+
+    ChildProcess refusing("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"}, {{"BIND_RESPONSE", "1"}});
+    ASSERT_TRUE(refusing.waitForOutput("ready\n")) << refusing.output();
+    ChildProcess refused(exe, {});
+    EXPECT_TRUE(refused.waitForOutput("[twk] global shortcut not available: the desktop did not confirm Super+Alt+Space"))
+        << refused.output();
 }
 
 } // namespace
