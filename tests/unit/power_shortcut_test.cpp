@@ -13,40 +13,29 @@ TEST(KeyCombination, ReadsModifiersAndOneKeyInAnyCaseAndOrder)
 {
     const auto combo = parseKeyCombination("space + ALT+super");
     ASSERT_TRUE(combo) << combo.error().description();
-    EXPECT_TRUE(combo.value().alt && combo.value().super);
-    EXPECT_FALSE(combo.value().control || combo.value().shift);
-    EXPECT_EQ(combo.value().key, "Space");
+    EXPECT_TRUE(combo.value().alt && combo.value().super && !combo.value().control && !combo.value().shift);
     EXPECT_EQ(combo.value().text(), "Super+Alt+Space");
-
     EXPECT_EQ(parseKeyCombination("Control+Shift+f12").value().text(), "Ctrl+Shift+F12");
     EXPECT_EQ(parseKeyCombination("win+k").value().text(), "Super+K");
     EXPECT_EQ(parseKeyCombination("ctrl+Esc").value().key, "Escape");
-    EXPECT_EQ(parseKeyCombination("ctrl+7").value().key, "7");
 }
 
 TEST(KeyCombination, BadTextSaysWhatIsWrong)
 {
-    const struct {
-        const char* text;
-        const char* says;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"", "has an empty part"},
         {"Super++Space", "has an empty part"},
-        {"Super+Alt+", "has an empty part"},
         {"Super+Hyperspace", "unknown key 'Hyperspace'"},
         {"Ctrl+F25", "unknown key 'F25'"},
-        {"Ctrl+F0", "unknown key 'F0'"},
         {"Ctrl+A+B", "names two keys: A and B"},
         {"Ctrl+Alt", "names no key"},
         {"Shift+A", "needs Ctrl, Alt or Super"},
-        {"Space", "needs Ctrl, Alt or Super"},
     };
-    for (const auto& c : cases) {
-        const auto combo = parseKeyCombination(c.text);
-        ASSERT_FALSE(combo) << c.text;
-        EXPECT_NE(combo.error().description().find(c.says), std::string::npos)
-            << c.text << ": " << combo.error().description();
-        EXPECT_NE(combo.error().description().find(std::string("'") + c.text + "'"), std::string::npos);
+    for (const auto& [text, says] : cases) {
+        const auto combo = parseKeyCombination(text);
+        ASSERT_FALSE(combo) << text;
+        EXPECT_NE(combo.error().description().find(says), std::string::npos) << combo.error().description();
+        EXPECT_NE(combo.error().description().find(std::string("'") + text + "'"), std::string::npos);
     }
 }
 
@@ -58,8 +47,7 @@ struct FakeShortcut : GlobalShortcut {
     void bind(const KeyCombination& combination, std::function<void()> onPressed,
               std::function<void(VoidResult)> onBound) override
     {
-        if (failure == takenCode) return onBound(Error("twk.shortcut", failure, combination.text() + " is taken"));
-        if (failure != 0) return onBound(Error("twk.shortcut", failure, "no portal"));
+        if (failure != 0) return onBound(Error("twk.shortcut", failure, combination.text() + " failed"));
         bound = combination;
         press = std::move(onPressed);
         onBound(Unit{});
@@ -71,71 +59,48 @@ protected:
     test::MemorySettings settings;
     test::VirtualMainLoop loop;
     AppState state{settings, loop};
+    FakeShortcut portal;
     FakeShortcut keys;
-    PowerShortcut shortcut{state, settings, {&keys}};
     std::vector<std::string> log;
     LogCapture capture{[this](const std::string& line) { log.push_back(line); }};
 };
 
-TEST_F(PowerShortcutTest, EachPressFlipsThePowerSwitch)
+TEST_F(PowerShortcutTest, EachPressFlipsTheSwitchAndTheOverrideBeatsTheSetting)
 {
+    PowerShortcut shortcut{state, settings, {&keys}};
+    settings.setString(PowerShortcut::settingsKey, "Ctrl+Alt+T");
     shortcut.start(std::nullopt);
-    ASSERT_TRUE(keys.bound);
-    EXPECT_EQ(keys.bound->text(), "Super+Alt+Space");
+    EXPECT_EQ(keys.bound->key, "T");
+    shortcut.start("super+alt+space");
+    EXPECT_EQ(keys.bound->key, "Space");
     keys.press();
     EXPECT_TRUE(state.isEnabled());
     keys.press();
     EXPECT_FALSE(state.isEnabled());
-    EXPECT_EQ(state.shortcutProblem(), "");
+
+    keys.bound.reset();
+    shortcut.start("None");
+    EXPECT_FALSE(keys.bound);
 }
 
-TEST_F(PowerShortcutTest, TheOverrideBeatsTheSettingAndNoneTakesNothing)
+TEST_F(PowerShortcutTest, ProblemsAreLoggedOnceAndPublishedAndOnlyUnavailableWaysFallBack)
 {
-    settings.setString(PowerShortcut::settingsKey, "Ctrl+Alt+T");
-    shortcut.start(std::nullopt);
-    EXPECT_EQ(keys.bound->key, "T");
-    shortcut.start("ctrl+F9");
-    EXPECT_EQ(keys.bound->key, "F9");
-
-    FakeShortcut other;
-    PowerShortcut none{state, settings, {&other}};
-    none.start("None");
-    EXPECT_FALSE(other.bound);
-    EXPECT_EQ(state.shortcutProblem(), "");
-}
-
-TEST_F(PowerShortcutTest, ATakenOrUnreadableCombinationIsLoggedOnceAndPublished)
-{
-    keys.failure = GlobalShortcut::takenCode;
-    shortcut.start(std::nullopt);
-    EXPECT_EQ(state.shortcutProblem(), "Super+Alt+Space is taken");
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find("Super+Alt+Space is taken"), std::string::npos) << log[0];
-
-    settings.setString(PowerShortcut::settingsKey, "Super+Nope");
-    shortcut.start(std::nullopt);
-    EXPECT_NE(state.shortcutProblem().find("unknown key 'Nope'"), std::string::npos) << state.shortcutProblem();
-}
-
-TEST_F(PowerShortcutTest, AWayThatDoesNotWorkHereHandsOverToTheNextButARefusalIsFinal)
-{
-    FakeShortcut portal;
+    PowerShortcut shortcut{state, settings, {&portal, &keys}};
     portal.failure = GlobalShortcut::unavailableCode;
-    PowerShortcut fallingBack{state, settings, {&portal, &keys}};
-    fallingBack.start(std::nullopt);
+    shortcut.start(std::nullopt);
     ASSERT_TRUE(keys.bound);
     EXPECT_EQ(state.shortcutProblem(), "");
 
     keys.bound.reset();
-    portal.failure = GlobalShortcut::refusedCode;
-    fallingBack.start(std::nullopt);
+    log.clear();
+    portal.failure = GlobalShortcut::takenCode;
+    shortcut.start(std::nullopt);
     EXPECT_FALSE(keys.bound);
-    EXPECT_EQ(state.shortcutProblem(), "no portal");
+    EXPECT_EQ(state.shortcutProblem(), "Super+Alt+Space failed");
+    EXPECT_EQ(log.size(), 1u);
 
-    keys.failure = GlobalShortcut::unavailableCode;
-    portal.failure = GlobalShortcut::unavailableCode;
-    fallingBack.start(std::nullopt);
-    EXPECT_EQ(state.shortcutProblem(), "no portal"); // the last way's own reason
+    shortcut.start("Super+Nope");
+    EXPECT_NE(state.shortcutProblem().find("unknown key 'Nope'"), std::string::npos) << state.shortcutProblem();
 }
 
 } // namespace

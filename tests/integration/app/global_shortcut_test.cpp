@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
 namespace twk::test {
 namespace {
 
@@ -78,25 +76,13 @@ TEST(GlobalShortcut, ADesktopPortalIsPreferredAndItsActivationFlipsTheSwitch)
     EXPECT_EQ(occurrences(app.output(), "[twk] global shortcut: switching"), 1u) << app.output();
 }
 
-TEST(GlobalShortcut, APortalThatCannotBindHandsOverToX11AndARefusalIsReported)
+TEST(GlobalShortcut, APortalRefusalIsReported)
 {
-    ChildProcess failing("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"}, {{"BIND_RESPONSE", "2"}});
-    ASSERT_TRUE(failing.waitForOutput("ready\n")) << failing.output();
+    ChildProcess portal("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"}, {{"BIND_RESPONSE", "1"}});
+    ASSERT_TRUE(portal.waitForOutput("ready\n")) << portal.output();
     ChildProcess app(exe, {});
-    ASSERT_TRUE(app.waitForOutput("[twk] global shortcut Super+Alt+Space switches Tarnwick on and off"))
+    EXPECT_TRUE(app.waitForOutput("[twk] global shortcut not available: the desktop did not confirm Super+Alt+Space"))
         << app.output();
-    press("super+alt+space");
-    EXPECT_TRUE(app.waitForOutput("[twk] global shortcut: switching on")) << app.output();
-    app.sendSignal(SIGTERM);
-    ASSERT_EQ(app.waitForExit(), 0);
-    failing.sendSignal(SIGTERM);
-    failing.waitForExit();
-
-    ChildProcess refusing("/usr/bin/python3", {TWK_FIXTURES_DIR "/fake_shortcuts_portal.py"}, {{"BIND_RESPONSE", "1"}});
-    ASSERT_TRUE(refusing.waitForOutput("ready\n")) << refusing.output();
-    ChildProcess refused(exe, {});
-    EXPECT_TRUE(refused.waitForOutput("[twk] global shortcut not available: the desktop did not confirm Super+Alt+Space"))
-        << refused.output();
 }
 
 } // namespace

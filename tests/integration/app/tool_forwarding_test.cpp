@@ -92,11 +92,9 @@ TEST_F(ToolForwarding, TheRunningApplicationRunsTheCallUnlessLocalIsAsked)
 TEST_F(ToolForwarding, BadPeersGetAnErrorLineAndChangeNothing)
 {
     EXPECT_EQ(exchange("hello\n"), "error unknown request");
+    EXPECT_EQ(exchange("open tarnwick://refresh\ntool [1,2]\n"), "error a tool call inside a URL handover");
     EXPECT_EQ(exchange("tool [1,2]\n"), "error the tool request is not a JSON object");
-    EXPECT_EQ(exchange("open tarnwick://refresh\ntool {\"name\":\"stop\"}\n"),
-              "error a tool call inside a URL handover");
     EXPECT_EQ(exchange(QByteArray(2 * 1024 * 1024, 'x')), "error line longer than 1 MiB");
-    EXPECT_EQ(exchange("tool " + QByteArray(1024 * 1024, ' ') + "{}\n"), "error line longer than 1 MiB");
 
     // A caller that leaves mid-call: the tool still runs, and writing its answer
     // to nobody harms nothing (checked by the calls below).
