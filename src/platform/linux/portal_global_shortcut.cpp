@@ -69,7 +69,8 @@ struct PortalGlobalShortcut::State : std::enable_shared_from_this<State> {
 
     /// Calls a portal method that answers through a Request object; `then`
     /// gets its response code (0 success, 1 cancelled, 2 other; 3 when the
-    /// call itself failed) and results. `parameters` takes the handle token.
+    /// call itself failed) and results. `build` makes the call's parameters
+    /// around the handle token.
     void request(const char* method, const std::function<GVariant*(const std::string& token)>& build,
                  std::function<void(State&, uint32_t, GVariant*)> then)
     {
