@@ -28,6 +28,10 @@ PACKAGES=(
   tzdata
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
   python3 chromium
+  # key presses from outside the application (the global shortcut's tests)
+  xdotool
+  # a stand-in desktop portal on the test bus (the global shortcut's tests)
+  python3-dbus python3-gi
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "app/url_router.h"
 #include "composition/commands.h"
 #include "composition/core.h"
+#include "composition/desktop_shortcut.h"
 #include "composition/voice.h"
 #include "platform/linux/linux_app_shell.h"
 #include "platform/linux/linux_permissions.h"
@@ -102,6 +103,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     // The app still starts without a backend: the popover shows the problem when it is used.
     if (const auto problem = ensureLocalServer(config.value())) logLine("[twk] " + *problem);
     DesktopApp app(config.value());
+    serveForwardedTools(app.core, instance);
     if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
         !listening)
         return fail(listening.error().description());
@@ -110,6 +112,8 @@ int runDesktop(int argc, char** argv, const Command& cmd)
         app.delegate.applicationDidFinishLaunching();
         if (!urls.empty()) app.delegate.openUrls(urls);
     });
+    DesktopShortcut shortcut(app.core);
+    app.core.loop.post([&shortcut] { shortcut.start(); });
     return QApplication::exec();
 }
 
