@@ -5,9 +5,9 @@
 //    difference is what the relay adds to one frame in one direction
 //    (target: median under 0.2 ms).
 // 2. Memory under a slow peer: the server's resident memory while the
-//    provider sends --megabytes to a client that reads nothing, and while the
-//    client sends as much to a provider that reads nothing (target: bounded,
-//    not growing with what is sent).
+//    client sends --megabytes to a provider that reads nothing, then while
+//    the provider sends as much to a client that reads nothing (target:
+//    bounded, not growing with what is sent).
 
 #include "audio_delta_frame.h"
 #include "integration/server/fake_provider.h"
@@ -148,26 +148,34 @@ int main(int argc, char** argv)
                 (relayMedian - directMedian) / 2);
     direct.socket.close();
 
-    // 2. Memory under a slow client: the provider sends, the client reads nothing.
-    const int pid = server.process().pid();
-    long base = bench::sampleProcess(pid)->rssKiB, peak = base;
-    relayed.socket.sendTextMessage("bulk");
-    relayed.socket.flush();
-    const int before = relayed.received;
-    peakDuring(pid, 3000, peak, false); // the client's event loop does not run: it reads nothing
-    const bool drained = Client::spin([&] { return relayed.received >= before + megabytes * 16 + 1; }, 60'000);
-    std::printf("slow client: %d MiB sent by the provider, server memory %ld MiB before, peak +%.1f MiB; all delivered after: %s\n",
-                megabytes, base / 1024, double(peak - base) / 1024, drained ? "yes" : "NO");
-
-    // 3. Memory under a slow provider: the client sends, the provider reads nothing.
+    // 2. Memory under a slow provider: the client sends, the provider reads nothing.
     relayed.socket.sendTextMessage("stall");
     Client::spin([] { return false; }, 200);
-    base = bench::sampleProcess(pid)->rssKiB;
-    peak = base;
+    const int pid = server.process().pid();
+    long base = bench::sampleProcess(pid)->rssKiB, peak = base;
     for (int i = 0; i < megabytes * 16; ++i) relayed.socket.sendBinaryMessage(chunk);
     peakDuring(pid, 3000, peak, true);
     std::printf("slow provider: %d MiB sent by the client, server memory peak +%.1f MiB\n", megabytes, double(peak - base) / 1024);
+    // The relay drops a provider that takes nothing for its stall time; the next session is a new one.
     relayed.socket.abort();
+    Client slowReader;
+    if (!slowReader.open(server.realtimeOrigin(), test::mintSecret(server.port(), "4f0c2a9e-1b7d-4c11-9a53-0d6f0e1a2b3d"))) {
+        std::fprintf(stderr, "cannot connect again\n");
+        return 1;
+    }
+
+    // 3. Memory under a slow client: the provider sends, the client reads nothing.
+    base = bench::sampleProcess(pid)->rssKiB;
+    peak = base;
+    slowReader.socket.sendTextMessage("bulk");
+    slowReader.socket.flush();
+    const int before = slowReader.received;
+    peakDuring(pid, 3000, peak, false); // the client's event loop does not run: it reads nothing
+    const bool drained = Client::spin([&] { return slowReader.received >= before + megabytes * 16 + 1; }, 60'000);
+    std::printf("slow client: %d MiB sent by the provider, server memory %ld MiB before, peak +%.1f MiB; all delivered after: %s\n",
+                megabytes, base / 1024, double(peak - base) / 1024, drained ? "yes" : "NO");
+
+    slowReader.socket.abort();
     server.stop();
     return 0;
 }
