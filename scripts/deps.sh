@@ -24,6 +24,8 @@ PACKAGES=(
   xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests
   tzdata
+  # synthesised keys, typing and clicks (XTest)
+  libxtst-dev
 )
 
 missing=()

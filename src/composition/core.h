@@ -3,6 +3,8 @@
 // The objects every run of the program that acts needs, built once, in
 // dependency order, after the Qt application object exists.
 
+#include "accessibility/capture_geometry.h"
+#include "accessibility/input_synthesis.h"
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
@@ -14,6 +16,8 @@
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/linux/x11_clipboard.h"
+#include "platform/linux/xtest_input_device.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
@@ -38,7 +42,11 @@ struct Core {
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    XTestInputDevice inputDevice;
+    X11Clipboard clipboard;
+    CaptureGeometry captureGeometry;
+    InputSynthesis input{{loop, inputDevice, clipboard, workspace, skills, captureGeometry}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, &input}};
 };
 
 } // namespace twk

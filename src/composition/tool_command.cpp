@@ -1,5 +1,6 @@
 #include "composition/commands.h"
 #include "composition/core.h"
+#include "common/log.h"
 
 #include <QCoreApplication>
 
@@ -17,13 +18,25 @@ bool reportsFailure(const std::string& resultText)
     return ok != json.end() && *ok == false;
 }
 
-Task<void> runOneTool(ToolDispatcher& tools, std::string name, std::string args)
+/// Lets the clipboard text this process serves outlive it, through the
+/// desktop's clipboard manager when one runs.
+void keepClipboardAfterExit(X11Clipboard& clipboard)
 {
-    auto run = tools.run(std::move(name), std::move(args));
+    if (!clipboard.handOver(std::chrono::milliseconds(1000)))
+        logLine("[twk] no clipboard manager took the clipboard: its text ends with this process");
+}
+
+Task<void> runOneTool(Core& core, std::string name, std::string args)
+{
+    auto run = core.tools.run(std::move(name), std::move(args));
     const ToolResult result = co_await std::move(run);
     std::cout << result.text << "\n";
     if (result.kind == ToolResult::Kind::image) std::cout << result.base64PNG << "\n";
     std::cout.flush();
+    // On X the clipboard's text lives in its owner: a paste's text must be
+    // served until the target has read it and the user's text is back.
+    while (core.input.restorePending()) co_await sleepFor(core.loop, std::chrono::milliseconds(20));
+    if (core.clipboard.ownsClipboard()) keepClipboardAfterExit(core.clipboard);
     QCoreApplication::exit(reportsFailure(result.text) ? 1 : 0);
 }
 
@@ -37,7 +50,7 @@ int runTool(int argc, char** argv, const Command& cmd)
     if (!config) return fail(config.error().description());
     QCoreApplication qtApp(argc, argv);
     Core core(config.value());
-    spawn(core.loop, runOneTool(core.tools, cmd.toolName, cmd.toolArgs));
+    spawn(core.loop, runOneTool(core, cmd.toolName, cmd.toolArgs));
     return QCoreApplication::exec();
 }
 

@@ -1,0 +1,51 @@
+#include "accessibility/input_synthesis.h"
+#include "accessibility/user_characters.h"
+#include "common/log.h"
+
+namespace twk {
+namespace {
+
+/// Puts the keyboard back however the typing ends, also when the task is
+/// dropped midway.
+class CharactersGuard {
+public:
+    explicit CharactersGuard(InputDevice& device) : device_(device) {}
+    ~CharactersGuard() { device_.finishCharacters(); }
+    CharactersGuard(const CharactersGuard&) = delete;
+    CharactersGuard& operator=(const CharactersGuard&) = delete;
+
+private:
+    InputDevice& device_;
+};
+
+} // namespace
+
+Task<Expected<std::string>> InputSynthesis::typeText(std::string text)
+{
+    if (!s_.device.usable()) co_return Error("twk.input", 4, "no event source");
+    if (auto refused = refuseOwnWindow("typing")) co_return *refused;
+    const std::vector<std::string> characters = userCharacters(text);
+    CharactersGuard guard(s_.device);
+    size_t typed = 0;
+    size_t next = 0;
+    while (next < characters.size()) {
+        const std::vector<std::string> upcoming(characters.begin() + static_cast<std::ptrdiff_t>(next), characters.end());
+        const CharacterBatch batch = s_.device.prepareCharacters(upcoming);
+        if (batch.count == 0) {
+            ++next; // a character that cannot be made is skipped, not counted
+            continue;
+        }
+        if (batch.keyboardChanged) co_await sleepFor(s_.loop, s_.device.keyboardSettleTime());
+        const size_t end = std::min(characters.size(), next + batch.count);
+        for (; next < end; ++next) {
+            if (s_.device.postCharacter(characters[next])) ++typed;
+            co_await sleepFor(s_.loop, typingPace);
+        }
+        // The target reads the keys with the keyboard they were typed on.
+        if (batch.keyboardChanged) co_await sleepFor(s_.loop, s_.device.keyboardSettleTime());
+    }
+    logLine("[twk] typed " + std::to_string(typed) + " chars");
+    co_return "typed " + std::to_string(typed) + " chars";
+}
+
+} // namespace twk
