@@ -17,11 +17,8 @@ Task<Expected<std::string>> InputSynthesis::pasteText(std::string text)
     } else {
         previous = s_.pasteboard.readString();
     }
-    s_.pasteboard.clear();
-    if (!s_.pasteboard.writeString(text)) {
-        if (previous) s_.pasteboard.writeString(*previous);
-        co_return Error("twk.input", 8, "could not put the text on the clipboard");
-    }
+    // Written over, not cleared first: a text the clipboard refuses leaves the user's in place.
+    if (!s_.pasteboard.writeString(text)) co_return Error("twk.input", 8, "could not put the text on the clipboard");
     pendingRestore_ = PendingRestore{TimerHandle(), text, std::move(previous)};
     pendingRestore_->timer = s_.loop.after(pasteRestoreDelay, [this] { restoreClipboard(); });
 

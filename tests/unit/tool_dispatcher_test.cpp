@@ -6,6 +6,7 @@
 #include "fakes/fake_media_keys.h"
 #include "fakes/fake_workspace.h"
 #include "fakes/memory_settings.h"
+#include "fakes/recording_input_device.h"
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
 #include "tools/tool_dispatcher.h"
@@ -47,7 +48,11 @@ protected:
     test::FakeMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     WorkerPool workers{1};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    test::RecordingInputDevice inputDevice{loop};
+    test::FakePasteboard pasteboard;
+    CaptureGeometry captureGeometry;
+    InputSynthesis input{{loop, inputDevice, pasteboard, workspace, skills, captureGeometry}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, &input}};
 };
 
 TEST_F(ToolDispatcherTest, NamesWithoutARouteAreRefusedByName)
@@ -64,7 +69,7 @@ TEST_F(ToolDispatcherTest, EveryOfferedToolHasARouteSaveThoseStillAwaitingOne)
     const std::set<std::string> awaitingRoute{
         "set_volume", "set_wifi", "set_dark_mode", "open_url", "search_web", "spotlight_search", "run_shortcut",
         "send_imessage", "message_in_app", "compose_email", "add_reminder", "add_calendar_event",
-        "press_key", "web_command", "web_navigate", "do_task"};
+        "web_command", "web_navigate", "do_task"};
     std::set<std::string> offered;
     for (const auto& tool : ToolDispatcher::schema()) {
         const std::string name = tool["name"];
