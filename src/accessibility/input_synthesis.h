@@ -41,6 +41,8 @@ public:
     /// How long the pasted text stays on the clipboard before the previous
     /// text comes back.
     static constexpr Duration pasteRestoreDelay = std::chrono::milliseconds(700);
+    /// The longest wait for the target to confirm it has read typed keys.
+    static constexpr Duration confirmLimit = std::chrono::seconds(2);
     /// Scrolling is posted line by line: more than this many at once are
     /// clamped rather than hold the desktop for minutes.
     static constexpr int64_t maxScrollLines = 1000;
@@ -77,6 +79,8 @@ private:
     std::string frontmostName();
     Expected<std::string> postCombination(const std::string& combination);
     void restoreClipboard();
+    /// Waits until the focused application has read what was typed so far.
+    Task<void> targetCaughtUp();
 
     Services s_;
     std::optional<PendingRestore> pendingRestore_;

@@ -20,6 +20,19 @@ private:
 
 } // namespace
 
+Task<void> InputSynthesis::targetCaughtUp()
+{
+    const auto ticket = s_.device.askTargetToConfirm();
+    if (!ticket) {
+        co_await sleepFor(s_.loop, s_.device.keyboardSettleTime());
+        co_return;
+    }
+    // A busy application takes its time; one that never answers gets a limit.
+    const auto deadline = s_.loop.now() + confirmLimit;
+    while (!s_.device.targetConfirmed(*ticket) && s_.loop.now() < deadline)
+        co_await sleepFor(s_.loop, std::chrono::milliseconds(2));
+}
+
 Task<Expected<std::string>> InputSynthesis::typeText(std::string text)
 {
     if (!s_.device.usable()) co_return Error("twk.input", 4, "no event source");
@@ -41,8 +54,11 @@ Task<Expected<std::string>> InputSynthesis::typeText(std::string text)
             if (s_.device.postCharacter(characters[next])) ++typed;
             co_await sleepFor(s_.loop, typingPace);
         }
-        // The target reads the keys with the keyboard they were typed on.
-        if (batch.keyboardChanged) co_await sleepFor(s_.loop, s_.device.keyboardSettleTime());
+        // The target must read these keys before their keyboard changes again.
+        if (batch.keyboardChanged) {
+            auto caughtUp = targetCaughtUp();
+            co_await std::move(caughtUp);
+        }
     }
     logLine("[twk] typed " + std::to_string(typed) + " chars");
     co_return "typed " + std::to_string(typed) + " chars";

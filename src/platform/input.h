@@ -64,6 +64,12 @@ public:
     virtual void finishCharacters() = 0;
     /// How long applications take to notice a keyboard change.
     virtual Duration keyboardSettleTime() const = 0;
+    /// Asks the application with the keyboard focus to answer once it has
+    /// read every event posted so far. A ticket for `targetConfirmed`, or
+    /// nothing when that application cannot be asked.
+    virtual std::optional<uint64_t> askTargetToConfirm() = 0;
+    /// Whether the answer for `ticket` has come.
+    virtual bool targetConfirmed(uint64_t ticket) = 0;
 
     /// A button down or up at `at`. `clickState` counts the clicks of a
     /// multiple click (2 for both presses of a double click).

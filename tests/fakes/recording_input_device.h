@@ -89,6 +89,17 @@ public:
         ++finished;
     }
     Duration keyboardSettleTime() const override { return std::chrono::milliseconds(20); }
+    /// How long the target takes to confirm it has read what was typed;
+    /// nothing: it cannot be asked.
+    std::optional<Duration> confirmAfter = std::chrono::milliseconds(10);
+    std::optional<uint64_t> askTargetToConfirm() override
+    {
+        if (!confirmAfter) return std::nullopt;
+        record("ask");
+        confirmAt_ = loop_.now() + *confirmAfter;
+        return ++tickets_;
+    }
+    bool targetConfirmed(uint64_t) override { return loop_.now() >= confirmAt_; }
     bool postMouseButton(MouseButton button, bool down, ScreenPoint at, int clickState) override
     {
         char line[96];
@@ -108,6 +119,8 @@ public:
 private:
     void record(std::string what) { events.push_back({std::move(what), loop_.now()}); }
     const MainLoop& loop_;
+    uint64_t tickets_ = 0;
+    TimePoint confirmAt_{};
 };
 
 /// A clipboard in memory.

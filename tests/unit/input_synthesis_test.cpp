@@ -126,14 +126,33 @@ TEST_F(InputSynthesisTest, TypingPacesCharactersAndLendsKeysInBatches)
     ASSERT_TRUE(typed->has_value());
     ASSERT_TRUE(**typed);
     EXPECT_EQ((*typed)->value(), "typed 6 chars");
-    EXPECT_EQ(device.whats(), (Strings{"prepare 3", "char a", "char é", "char 日", "prepare 0", "prepare 3",
-                                      "char e\xCC\x81", "char 本", "char x", "finish"}));
+    EXPECT_EQ(device.whats(), (Strings{"prepare 3", "char a", "char é", "char 日", "ask", "prepare 0", "prepare 3",
+                                      "char e\xCC\x81", "char 本", "char x", "ask", "finish"}));
     const auto at = [&](size_t i) { return device.events[i].at; };
     EXPECT_EQ(at(1) - at(0), milliseconds(20)); // the target sees the new keys first
     EXPECT_EQ(at(2) - at(1), milliseconds(6));
     EXPECT_EQ(at(3) - at(2), milliseconds(6));
-    EXPECT_EQ(at(4) - at(3), milliseconds(6 + 20)); // and has read the old ones before they change
+    // The keys change again only once the target has read the old ones.
+    EXPECT_EQ(at(5) - at(4), milliseconds(10));
+    EXPECT_EQ(at(11) - at(10), milliseconds(10));
     EXPECT_EQ(device.finished, 1);
+}
+
+TEST_F(InputSynthesisTest, TypingWaitsForATargetThatCannotConfirmOnlyABriefMoment)
+{
+    device.confirmAfter.reset();
+    const auto typed = test::startTask(loop, input.typeText("é"));
+    loop.advance(milliseconds(20 + 6 + 19));
+    EXPECT_FALSE(typed->has_value());
+    loop.advance(milliseconds(1));
+    EXPECT_TRUE(typed->has_value());
+
+    device.confirmAfter = std::chrono::hours(1); // a target that hangs
+    const auto hanging = test::startTask(loop, input.typeText("é"));
+    loop.advance(milliseconds(20 + 6 + 1999));
+    EXPECT_FALSE(hanging->has_value());
+    loop.advance(milliseconds(2));
+    EXPECT_TRUE(hanging->has_value());
 }
 
 TEST_F(InputSynthesisTest, AbandonedTypingStillGivesTheKeysBack)

@@ -34,6 +34,8 @@ public:
     bool postCharacter(const std::string& character) override;
     void finishCharacters() override;
     Duration keyboardSettleTime() const override;
+    std::optional<uint64_t> askTargetToConfirm() override;
+    bool targetConfirmed(uint64_t ticket) override;
     bool postMouseButton(MouseButton button, bool down, ScreenPoint at, int clickState) override;
     bool postScroll(int32_t linesDown, int32_t linesRight) override;
     std::optional<ScreenPoint> pointerLocation() override;
@@ -46,6 +48,11 @@ private:
     bool fakeKey(unsigned keycode, bool down);
     bool fakeButton(unsigned button, bool down);
     void releaseAllLocked();
+    /// Reads the events that reached our connection (keyboard-mapping
+    /// notices, ping answers) so that none piles up.
+    void drainEvents();
+    /// The top-level window holding the keyboard focus that answers pings.
+    unsigned long pingableFocusWindow();
 
     std::mutex mutex_;
     bool opened_ = false;
@@ -53,6 +60,9 @@ private:
     std::unique_ptr<XKeymap> keymap_;
     std::vector<unsigned> heldKeys_;
     std::vector<unsigned> heldButtons_;
+    uint64_t lastTicket_ = 0;
+    uint64_t confirmedTicket_ = 0;
+    bool watchingRoot_ = false;
 };
 
 } // namespace twk
