@@ -78,8 +78,11 @@ Task<Expected<std::string>> InputSynthesis::pressKey(std::string combination, st
             co_await std::move(wait);
         }
     }
+    // Logged after posting: naming the frontmost application asks the
+    // desktop about every window, which the key should not wait for.
+    auto pressed = postCombination(combination);
     logLine("[twk] pressKey '" + combination + "' (frontmost=" + frontmostName() + ")");
-    co_return postCombination(combination);
+    co_return pressed;
 }
 
 Expected<std::string> InputSynthesis::postCombination(const std::string& combination)

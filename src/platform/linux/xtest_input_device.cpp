@@ -112,8 +112,8 @@ bool XTestInputDevice::postKey(int virtualKey, bool down, uint64_t modifierFlags
     if (!connected()) return false;
     const auto keysym = keysymForVirtualKey(virtualKey);
     if (!keysym) return false;
-    keymap_->refresh();
     drainEvents();
+    refreshKeymap();
     const auto modifiers = modifierKeysyms(modifierFlags);
     bool ok = true;
     if (down) {
@@ -149,7 +149,7 @@ CharacterBatch XTestInputDevice::prepareCharacters(const std::vector<std::string
     std::lock_guard lock(mutex_);
     if (!connected() || upcoming.empty()) return {};
     drainEvents();
-    keymap_->refresh();
+    refreshKeymap();
     std::vector<KeySym> wanted;
     std::vector<size_t> endOf; // wanted.size() after each character
     for (const auto& character : upcoming) {
@@ -208,6 +208,14 @@ Duration XTestInputDevice::keyboardSettleTime() const
     return std::chrono::milliseconds(20);
 }
 
+void XTestInputDevice::refreshKeymap()
+{
+    // Every client hears of mapping changes: read the mapping again only then.
+    if (!keymapStale_) return;
+    keymapStale_ = false;
+    keymap_->refresh();
+}
+
 void XTestInputDevice::drainEvents()
 {
     const Atom protocols = XInternAtom(display_, "WM_PROTOCOLS", False);
@@ -215,7 +223,10 @@ void XTestInputDevice::drainEvents()
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
-        if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            keymapStale_ = true;
+        }
         if (event.type == ClientMessage && event.xclient.message_type == protocols &&
             static_cast<Atom>(event.xclient.data.l[0]) == ping) {
             const auto ticket = static_cast<uint64_t>(event.xclient.data.l[1]);

@@ -51,6 +51,7 @@ private:
     /// Reads the events that reached our connection (keyboard-mapping
     /// notices, ping answers) so that none piles up.
     void drainEvents();
+    void refreshKeymap();
     /// The top-level window holding the keyboard focus that answers pings.
     unsigned long pingableFocusWindow();
 
@@ -63,6 +64,7 @@ private:
     uint64_t lastTicket_ = 0;
     uint64_t confirmedTicket_ = 0;
     bool watchingRoot_ = false;
+    bool keymapStale_ = true;
 };
 
 } // namespace twk
