@@ -16,7 +16,9 @@
 
 // Last: Xlib's macros (None, Bool) clash with the test framework's names.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 namespace twk {
 namespace {
@@ -160,6 +162,30 @@ TEST_F(InputSynthesisDesktopTest, ToolCommandsTypeAndPressKeysInTheFocusedApplic
     ASSERT_EQ(pressKey.waitForExit(15s), 0) << pressKey.output();
     EXPECT_EQ(entry->waitForExit(10s), 0);
     EXPECT_TRUE(hasLine(entry->output(), "über → 𝄞")) << entry->output();
+}
+
+TEST_F(InputSynthesisDesktopTest, KeysAreNotSentToAWindowOfThisProcess)
+{
+    Display* display = XOpenDisplay(nullptr);
+    const Window own = XCreateSimpleWindow(display, DefaultRootWindow(display), 100, 100, 300, 200, 0, 0, 0);
+    const unsigned long pid = static_cast<unsigned long>(getpid());
+    XChangeProperty(display, own, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+    XMapWindow(display, own);
+    XSync(display, False);
+    ASSERT_TRUE(spinUntil([&] {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, own, &attributes);
+        if (attributes.map_state != IsViewable) return false;
+        XSetInputFocus(display, own, RevertToParent, CurrentTime);
+        XSync(display, False);
+        return device.focusIsOwnWindow();
+    }));
+    const auto typed = run(input.typeText("secret"));
+    ASSERT_FALSE(typed);
+    EXPECT_EQ(typed.error().code(), 7);
+    XDestroyWindow(display, own);
+    XCloseDisplay(display);
 }
 
 } // namespace
