@@ -1,10 +1,12 @@
 #include "composition/commands.h"
 #include "composition/core.h"
 #include "common/log.h"
+#include "platform/linux/clipboard_keeper.h"
 
 #include <QCoreApplication>
 
 #include <iostream>
+#include <thread>
 
 namespace twk {
 namespace {
@@ -18,12 +20,20 @@ bool reportsFailure(const std::string& resultText)
     return ok != json.end() && *ok == false;
 }
 
-/// Lets the clipboard text this process serves outlive it, through the
-/// desktop's clipboard manager when one runs.
+/// Lets the clipboard text this process serves outlive it: the desktop's
+/// clipboard manager takes it when one runs, else a keeper process.
 void keepClipboardAfterExit(X11Clipboard& clipboard)
 {
-    if (!clipboard.handOver(std::chrono::milliseconds(1000)))
-        logLine("[twk] no clipboard manager took the clipboard: its text ends with this process");
+    if (clipboard.handOver(std::chrono::milliseconds(1000))) return;
+    const auto text = clipboard.readString();
+    if (!text || !startClipboardKeeper(*text)) {
+        logLine("[twk] could not keep the clipboard's text after this process ends");
+        return;
+    }
+    // Until the keeper has it, the clipboard would be empty.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (clipboard.ownsClipboard() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 Task<void> runOneTool(Core& core, std::string name, std::string args)
@@ -46,6 +56,7 @@ Task<void> runOneTool(Core& core, std::string name, std::string args)
 /// would, and prints its result.
 int runTool(int argc, char** argv, const Command& cmd)
 {
+    if (isClipboardKeeper()) return runClipboardKeeper();
     const auto config = loadServiceConfig();
     if (!config) return fail(config.error().description());
     QCoreApplication qtApp(argc, argv);

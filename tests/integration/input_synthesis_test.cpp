@@ -154,6 +154,8 @@ TEST_F(InputSynthesisDesktopTest, ScrollMovesTheWindowUnderThePointerAndBack)
 
 TEST_F(InputSynthesisDesktopTest, ToolCommandsTypeAndPressKeysInTheFocusedApplication)
 {
+    X11Clipboard usersApp;
+    ASSERT_TRUE(usersApp.writeString("copied before"));
     auto entry = dialog({"--entry", "--text=Tool"});
     ChildProcess typeText(TARNWICK_EXE, {"tool", "type_text", R"({"text":"über → 𝄞"})"});
     ASSERT_EQ(typeText.waitForExit(15s), 0) << typeText.output();
@@ -162,6 +164,10 @@ TEST_F(InputSynthesisDesktopTest, ToolCommandsTypeAndPressKeysInTheFocusedApplic
     ASSERT_EQ(pressKey.waitForExit(15s), 0) << pressKey.output();
     EXPECT_EQ(entry->waitForExit(10s), 0);
     EXPECT_TRUE(hasLine(entry->output(), "über → 𝄞")) << entry->output();
+    // The user's text is back, and outlives the process that put it back.
+    EXPECT_FALSE(usersApp.ownsClipboard());
+    EXPECT_EQ(usersApp.readString(), "copied before") << typeText.output();
+    ASSERT_TRUE(usersApp.writeString("copied later")); // the keeper steps aside
 }
 
 TEST_F(InputSynthesisDesktopTest, KeysAreNotSentToAWindowOfThisProcess)

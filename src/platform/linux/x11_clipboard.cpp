@@ -90,7 +90,9 @@ struct X11Clipboard::Connection {
         if (event.type == SelectionRequest) {
             serve(event.xselectionrequest);
         } else if (event.type == SelectionClear && event.xselectionclear.selection == clipboard) {
-            served.reset(); // another program has the clipboard now
+            // Also sent when we gave it up ourselves, and may arrive after we
+            // took it back: only the server knows whether it is still ours.
+            if (XGetSelectionOwner(display, clipboard) != window) served.reset();
         }
     }
 
