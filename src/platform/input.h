@@ -50,7 +50,8 @@ public:
     /// A key down or up, identified by its virtual key code (the US-layout
     /// codes of key combinations), with the modifiers in `modifierFlags`
     /// held for it. Keys and modifiers pressed stay down until their up
-    /// event or `releaseHeldKeys`.
+    /// event or `releaseHeldKeys`; a device may hold a down event back
+    /// until its up event comes.
     virtual bool postKey(int virtualKey, bool down, uint64_t modifierFlags) = 0;
     /// Releases every key and modifier this device still holds down.
     virtual void releaseHeldKeys() = 0;

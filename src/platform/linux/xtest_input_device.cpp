@@ -123,7 +123,9 @@ bool XTestInputDevice::postKey(int virtualKey, bool down, uint64_t modifierFlags
         ok = pressKeysym(*keysym, false);
         for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) ok = pressKeysym(*it, false) && ok;
     }
-    XFlush(display_);
+    // A press reaches the server together with its release: a process that
+    // dies in between then leaves no key held down on the whole desktop.
+    if (!down || !ok) XFlush(display_);
     return ok;
 }
 
