@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <exception>
 
 namespace twk {
 namespace {
@@ -62,10 +63,15 @@ std::optional<Error> InputSynthesis::refuseOwnWindow(const std::string& what)
 
 std::string InputSynthesis::frontmostName()
 {
-    const auto pid = s_.workspace.frontmostApplicationPid();
-    if (!pid) return "?";
-    for (const auto& app : s_.workspace.runningApplications())
-        if (app.pid == *pid) return app.localizedName.value_or("?");
+    // Only for the log line: a desktop that cannot say must not turn a key
+    // that was pressed into a failure.
+    try {
+        const auto pid = s_.workspace.frontmostApplicationPid();
+        if (!pid) return "?";
+        for (const auto& app : s_.workspace.runningApplications())
+            if (app.pid == *pid) return app.localizedName.value_or("?");
+    } catch (const std::exception&) {
+    }
     return "?";
 }
 

@@ -115,6 +115,10 @@ TEST_F(InputSynthesisTest, NamedApplicationIsBroughtForwardWaitingAtMostSixTenth
     EXPECT_TRUE(press("cmd+s", "nonesuch"));
     EXPECT_EQ(workspace.activated.size(), 1u);
     EXPECT_EQ(device.events.size(), 2u);
+
+    // A desktop that cannot list its applications still gets the key.
+    workspace.failure = "no window list";
+    EXPECT_TRUE(press("cmd+s"));
 }
 
 TEST_F(InputSynthesisTest, TypingPacesCharactersAndLendsKeysInBatches)
