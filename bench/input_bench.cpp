@@ -18,12 +18,11 @@
 
 #include <QCoreApplication>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+
+#include "integration/x11_focus.h"
 
 namespace {
 
@@ -54,40 +53,11 @@ T runOn(QtMainLoop& loop, Task<T> task)
     return std::move(**result);
 }
 
-/// The process owning the window with the keyboard focus; 0 when unknown.
-int focusedPid()
-{
-    Display* display = XOpenDisplay(nullptr);
-    Window w = 0;
-    int revert = 0;
-    XGetInputFocus(display, &w, &revert);
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
-    int pid = 0;
-    while (pid == 0 && w != None && w != PointerRoot && w != DefaultRootWindow(display)) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-                Success && data != nullptr) {
-            if (count == 1) pid = static_cast<int>(*reinterpret_cast<unsigned long*>(data));
-            XFree(data);
-        }
-        Window rootOut = 0, parent = 0, *children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(display, w, &rootOut, &parent, &children, &n)) break;
-        if (children != nullptr) XFree(children);
-        w = parent;
-    }
-    XCloseDisplay(display);
-    return pid;
-}
-
 /// Waits until the dialog has the keyboard, not only the window manager's attention.
 void waitForKeyboard(const test::ChildProcess& dialog)
 {
     const auto deadline = Clock::now() + 20s;
-    while (focusedPid() != dialog.pid() && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    while (test::focusedWindowPid() != dialog.pid() && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
     // A window that gets the focus again selects its entry's text (GTK): let it settle.
     std::this_thread::sleep_for(1s);
 }

@@ -20,6 +20,8 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include "integration/x11_focus.h"
+
 namespace twk {
 namespace {
 
@@ -75,7 +77,7 @@ protected:
     {
         auto child = std::make_unique<ChildProcess>("/usr/bin/zenity", args);
         const int pid = child->pid();
-        EXPECT_TRUE(spinUntil([&] { return workspace.frontmostApplicationPid() == pid; }, 15s));
+        EXPECT_TRUE(spinUntil([&] { return test::focusedWindowPid() == pid; }, 15s));
         std::this_thread::sleep_for(300ms); // the entry takes the focus once shown
         return child;
     }
