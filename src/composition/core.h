@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_host.h"
@@ -16,6 +17,7 @@
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/linux/qt_websocket_listener.h"
 #include "platform/linux/x11_clipboard.h"
 #include "platform/linux/xtest_input_device.h"
 #include "skills/skills.h"
@@ -24,7 +26,12 @@
 namespace twk {
 
 struct Core {
-    explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+    explicit Core(const ServiceConfig& config)
+        : backend(http, settings, config.backendOrigin),
+          bridge(loop, bridgeListener, ExtensionOriginPolicy(ExtensionOriginPolicy::parseIds(config.extensionIds)),
+                 static_cast<std::uint16_t>(config.bridgePort))
+    {
+    }
     // Skills still running on a worker use the objects below: they finish
     // before any of those is freed.
     ~Core() { workers.stop(); }
@@ -42,11 +49,13 @@ struct Core {
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
+    QtWebSocketListener bridgeListener;
+    ChromeBridge bridge;
     XTestInputDevice inputDevice;
     X11Clipboard clipboard;
     CaptureGeometry captureGeometry;
     InputSynthesis input{{loop, inputDevice, clipboard, workspace, skills, captureGeometry}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, &input}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input}};
 };
 
 } // namespace twk

@@ -10,6 +10,7 @@
 #include "tools/skill_routes.h"
 #include "tools/system_prompt.h"
 #include "tools/tool_catalogue.h"
+#include "tools/web_routes.h"
 
 #include <exception>
 
@@ -20,6 +21,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
     addSkillRoutes(routes_, services.skills, services.workers);
+    addWebRoutes(routes_, services.bridge);
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
 }
 

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "accessibility/input_synthesis.h"
 #include "app/app_types.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/main_loop.h"
 #include "common/worker_pool.h"
@@ -38,6 +39,8 @@ public:
         Skills& skills;
         /// Where routes run work that must not hold up the main thread.
         WorkerPool& workers;
+        /// The browser extension's connection, for web tasks.
+        ChromeBridge& bridge;
         /// Keys, typing and scrolling on the desktop; without it those tools have no route.
         InputSynthesis* input = nullptr;
     };
