@@ -97,6 +97,7 @@ bool XTestInputDevice::pressKeysym(unsigned long keysym, bool down)
         // this runs with, but not always on their US keys).
         bool changed = false;
         if (keymap_->lend({keysym}, changed) == 0) return false;
+        lentForPress_ = true;
         if (changed) std::this_thread::sleep_for(keyboardSettleTime());
         place = keymap_->find(keysym);
         if (!place) return false;
@@ -111,6 +112,12 @@ bool XTestInputDevice::postKey(int virtualKey, bool down, uint64_t modifierFlags
     const auto keysym = keysymForVirtualKey(virtualKey);
     if (!keysym) return false;
     drainEvents();
+    if (down && lentForPress_) {
+        // The key lent for the previous press was read long since: give it
+        // back now rather than while its press might still be on its way.
+        keymap_->restore();
+        lentForPress_ = false;
+    }
     refreshKeymap();
     const auto modifiers = modifierKeysyms(modifierFlags);
     bool ok = true;
@@ -199,6 +206,7 @@ void XTestInputDevice::finishCharacters()
 {
     std::lock_guard lock(mutex_);
     if (keymap_) keymap_->restore();
+    lentForPress_ = false;
 }
 
 Duration XTestInputDevice::keyboardSettleTime() const

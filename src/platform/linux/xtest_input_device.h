@@ -65,6 +65,8 @@ private:
     uint64_t confirmedTicket_ = 0;
     bool watchingRoot_ = false;
     bool keymapStale_ = true;
+    /// A key was lent to a key press's symbol (one the layout lacks).
+    bool lentForPress_ = false;
 };
 
 } // namespace twk
