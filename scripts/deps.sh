@@ -26,6 +26,8 @@ PACKAGES=(
   xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests
   tzdata
+  # synthesised keys, typing and clicks (XTest)
+  libxtst-dev
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
   python3 chromium
   # key presses from outside the application (the global shortcut's tests)
