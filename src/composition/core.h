@@ -3,11 +3,13 @@
 // The objects every run of the program that acts needs, built once, in
 // dependency order, after the Qt application object exists.
 
+#include "accessibility/accessibility_service.h"
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
+#include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
@@ -17,13 +19,21 @@
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
+#include <QCoreApplication>
+
+#include <thread>
+
 namespace twk {
 
 struct Core {
     explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
     // Skills still running on a worker use the objects below: they finish
     // before any of those is freed.
-    ~Core() { workers.stop(); }
+    ~Core()
+    {
+        workers.stop();
+        accessibilityThread.stop();
+    }
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
 
@@ -38,7 +48,14 @@ struct Core {
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    // Every accessibility call, and the marks, live on this one thread.
+    WorkerPool accessibilityThread{1};
+    AtspiAccessibility accessibility;
+    MarkElementMap markElementMap;
+    AccessibilityService accessibilityService{
+        {accessibility, workspace, markElementMap, accessibilityThread, static_cast<int>(QCoreApplication::applicationPid()),
+         [](Duration wait) { std::this_thread::sleep_for(wait); }}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, &accessibilityService}};
 };
 
 } // namespace twk

@@ -4,6 +4,7 @@
 #include "tools/activity_labels.h"
 #include "tools/app_list_route.h"
 #include "tools/live_context.h"
+#include "tools/menu_routes.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
 #include "tools/skill_routes.h"
@@ -19,6 +20,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
     addSkillRoutes(routes_, services.skills, services.workers);
+    if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "accessibility/accessibility_service.h"
 #include "app/app_types.h"
 #include "common/cancellation_token.h"
 #include "common/main_loop.h"
@@ -37,6 +38,8 @@ public:
         Skills& skills;
         /// Where routes run work that must not hold up the main thread.
         WorkerPool& workers;
+        /// Reading screens and menus; their routes are left out without it.
+        AccessibilityService* accessibility = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);
