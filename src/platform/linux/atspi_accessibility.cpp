@@ -96,9 +96,11 @@ struct AtspiAccessibility::State {
     bool started = false;
     std::unique_ptr<EwmhWindows> windows;
     Rect screen{0, 0, 0, 0};
+    AtspiEventListener* listener = nullptr;
 
     ~State()
     {
+        if (listener != nullptr) g_object_unref(listener);
         if (context != nullptr) g_main_context_unref(context);
     }
 
@@ -331,6 +333,15 @@ bool AtspiAccessibility::ready()
     }
     atspi_set_main_context(state_->context);
     atspi_set_timeout(callTimeoutMs, callTimeoutMs);
+    // Applications send change events only to listeners, and the library's
+    // cache of names and states only learns of changes through them.
+    state_->listener = atspi_event_listener_new_simple(
+        [](const AtspiEvent* event) { g_boxed_free(ATSPI_TYPE_EVENT, const_cast<AtspiEvent*>(event)); }, nullptr);
+    for (const char* event : {"object:state-changed", "object:property-change"}) {
+        GError* error = nullptr;
+        atspi_event_listener_register(state_->listener, event, &error);
+        if (failed(error)) logLine(std::string("[twk] accessibility: cannot follow ") + event);
+    }
     const char* display = std::getenv("DISPLAY");
     state_->windows = EwmhWindows::open(display != nullptr ? display : "");
     int screenNumber = 0;

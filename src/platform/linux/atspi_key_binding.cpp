@@ -79,8 +79,9 @@ std::optional<CommandKey> parseKeyBinding(std::string_view binding)
     if (accelerator.empty()) return std::nullopt;
     if (accelerator.front() == '<') return parseAngleForm(accelerator);
     const auto parsed = parsePlusForm(accelerator);
-    // A lone letter is a mnemonic, not a command key.
-    if (parsed && parsed->modifiers == 8 && parsed->key.size() == 1) return std::nullopt;
+    // A lone letter, or Alt with one, is a mnemonic, not a command key.
+    if (parsed && (parsed->modifiers == 8 || parsed->modifiers == (8 | 2)) && parsed->key.size() == 1)
+        return std::nullopt;
     return parsed;
 }
 
