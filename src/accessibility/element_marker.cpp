@@ -58,9 +58,19 @@ void visit(Walk& walk, const AXElementRef& element, int depth)
             walk.refs.push_back(element);
         }
     }
-    for (const auto& child : children(ax, element)) {
-        visit(walk, child, depth + 1);
-        if (static_cast<int>(walk.marks.size()) >= walk.limit) break;
+    // Children a batch at a time: a list of thousands of rows costs only the
+    // rows visited before the limit is reached, and each batch can be read
+    // ahead in one go.
+    constexpr std::size_t batch = 32;
+    const std::size_t count = ax.childCount(element);
+    for (std::size_t first = 0; first < count; first += batch) {
+        const auto kids = ax.childRange(element, first, batch);
+        if (kids.empty()) return;
+        ax.prefetch(kids);
+        for (const auto& child : kids) {
+            if (static_cast<int>(walk.marks.size()) >= walk.limit || walk.budget <= 0) return;
+            visit(walk, child, depth + 1);
+        }
     }
 }
 

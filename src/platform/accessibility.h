@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,6 +110,39 @@ public:
     virtual AXElementRef applicationElement(int pid) = 0;
     /// One attribute; nothing when missing or unreadable.
     virtual std::optional<AXValue> attribute(const AXElementRef& element, std::string_view name) = 0;
+    /// "AXChildren" one child at a time, for walks that stop early: how many
+    /// children there are, then each by index (null when it cannot be read).
+    /// By default both read the whole list; implementations that pay a round
+    /// trip per child override them.
+    virtual std::size_t childCount(const AXElementRef& element)
+    {
+        const auto list = attribute(element, "AXChildren");
+        const auto* children = list ? std::get_if<std::vector<AXElementRef>>(&*list) : nullptr;
+        return children != nullptr ? children->size() : 0;
+    }
+    virtual AXElementRef childAt(const AXElementRef& element, std::size_t index)
+    {
+        auto list = attribute(element, "AXChildren");
+        auto* children = list ? std::get_if<std::vector<AXElementRef>>(&*list) : nullptr;
+        return children != nullptr && index < children->size() ? std::move((*children)[index]) : nullptr;
+    }
+    /// Children `first` to `first + count - 1` (fewer at the end); by
+    /// default a slice of "AXChildren".
+    virtual std::vector<AXElementRef> childRange(const AXElementRef& element, std::size_t first, std::size_t count)
+    {
+        auto list = attribute(element, "AXChildren");
+        auto* children = list ? std::get_if<std::vector<AXElementRef>>(&*list) : nullptr;
+        if (children == nullptr || first >= children->size()) return {};
+        const auto begin = children->begin() + static_cast<std::ptrdiff_t>(first);
+        const auto end = children->size() - first > count ? begin + static_cast<std::ptrdiff_t>(count) : children->end();
+        return {std::make_move_iterator(begin), std::make_move_iterator(end)};
+    }
+    /// Tells the implementation that these elements are about to be read
+    /// (a walk's next children). One that pays a round trip per read may
+    /// fetch what a marking reads of all of them at once; reads then give
+    /// the same answers, sooner. Answers fetched ahead are kept until the
+    /// next refresh().
+    virtual void prefetch(const std::vector<AXElementRef>&) {}
     /// The element's AX action names in its own order; nothing when unreadable.
     virtual std::optional<std::vector<std::string>> actionNames(const AXElementRef& element) = 0;
     /// 0 when the action ran, else an error code (negative on Linux).

@@ -56,6 +56,21 @@ protected:
         return nullptr;
     }
 
+    /// The marks of the frontmost window as JSON, read ahead in bulk or one
+    /// read at a time.
+    std::string marksRead(bool bulk)
+    {
+        return onThread([&] {
+            ax.setBulkReads(bulk);
+            const auto window = service.markFocusedWindow(100);
+            ax.setBulkReads(true);
+            nlohmann::ordered_json marks = nlohmann::ordered_json::array();
+            if (window)
+                for (const auto& mark : window->marks) marks.push_back(toJson(mark));
+            return marks.dump();
+        });
+    }
+
     AXElementRef marked(int id)
     {
         return onThread([&] { return map.element(id); });
@@ -129,6 +144,13 @@ TEST_F(QtFixtureTest, MarkedElementsActWhereTheUserWould)
     EXPECT_EQ(find(*after, "AXTextField", "Name")->value, "Grüße, Zoë");
 }
 
+TEST_F(QtFixtureTest, BulkReadsGiveTheMarksOfThePlainWalk)
+{
+    const std::string plain = marksRead(false);
+    EXPECT_GT(plain.size(), 100u);
+    EXPECT_EQ(marksRead(true), plain);
+}
+
 TEST_F(QtFixtureTest, SnapshotTextOfTheFixtureWindow)
 {
     const auto snapshot = onThread([this] { return service.snapshotText(100); });
@@ -189,6 +211,8 @@ TEST_F(AtspiAccessibilityTest, GtkMousepadMarksAndMenus)
                 }));
     // Closed menus' items report no frame: none is numbered.
     for (const auto& mark : window->marks) EXPECT_NE(mark.role, "AXMenuItem") << mark.label;
+    const std::string plain = marksRead(false);
+    EXPECT_EQ(marksRead(true), plain) << "bulk reads must not change the marks";
 
     const auto menus = onThread([this] { return service.menus(std::nullopt); });
     ASSERT_TRUE(menus);

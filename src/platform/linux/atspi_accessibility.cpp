@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/utf8.h"
+#include "platform/linux/atspi_bulk_reads.h"
 #include "platform/linux/atspi_key_binding.h"
 #include "platform/linux/atspi_roles.h"
 #include "platform/linux/ewmh_windows.h"
@@ -13,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <deque>
+#include <unordered_map>
 
 namespace twk {
 namespace {
@@ -97,11 +99,39 @@ struct AtspiAccessibility::State {
     std::unique_ptr<EwmhWindows> windows;
     Rect screen{0, 0, 0, 0};
     AtspiEventListener* listener = nullptr;
+    bool bulk = true;
+    /// Answers read ahead in bulk, until the next refresh; the objects are
+    /// held so that their addresses stay theirs.
+    std::unordered_map<AtspiAccessible*, AtspiFacts> facts;
 
     ~State()
     {
+        forget();
         if (listener != nullptr) g_object_unref(listener);
         if (context != nullptr) g_main_context_unref(context);
+    }
+
+    const AtspiFacts* known(AtspiAccessible* object) const
+    {
+        const auto it = facts.find(object);
+        return it == facts.end() ? nullptr : &it->second;
+    }
+
+    void forget()
+    {
+        for (auto& [object, fact] : facts) g_object_unref(object);
+        facts.clear();
+    }
+
+    void readAhead(const std::vector<AtspiAccessible*>& objects)
+    {
+        std::vector<AtspiAccessible*> wanted;
+        for (AtspiAccessible* object : objects)
+            if (object != nullptr && facts.find(object) == facts.end()) wanted.push_back(object);
+        if (wanted.empty()) return;
+        auto read = readFactsInBulk(wanted, callTimeoutMs);
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            facts.emplace(static_cast<AtspiAccessible*>(g_object_ref(wanted[i])), std::move(read[i]));
     }
 
     AtspiStateSet* states(AtspiAccessible* object)
@@ -111,6 +141,7 @@ struct AtspiAccessibility::State {
 
     bool hasState(AtspiAccessible* object, AtspiStateType type)
     {
+        if (const AtspiFacts* f = known(object); f != nullptr && f->states) return (*f->states >> type) & 1;
         AtspiStateSet* set = states(object);
         const bool has = atspi_state_set_contains(set, type);
         g_object_unref(set);
@@ -119,6 +150,7 @@ struct AtspiAccessibility::State {
 
     std::optional<AtspiRole> role(AtspiAccessible* object)
     {
+        if (const AtspiFacts* f = known(object); f != nullptr && f->role) return f->role;
         GError* error = nullptr;
         const AtspiRole r = atspi_accessible_get_role(object, &error);
         if (failed(error)) return std::nullopt;
@@ -142,14 +174,19 @@ struct AtspiAccessibility::State {
     std::optional<Rect> frame(AtspiAccessible* object)
     {
         if (!hasState(object, ATSPI_STATE_SHOWING)) return std::nullopt;
-        AtspiComponent* component = atspi_accessible_get_component_iface(object);
-        if (component == nullptr) return std::nullopt;
-        GError* error = nullptr;
-        AtspiRect* r = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error);
-        g_object_unref(component);
-        if (failed(error) || r == nullptr) return std::nullopt;
-        Rect got{r->x, r->y, r->width, r->height};
-        g_free(r);
+        Rect got;
+        if (const AtspiFacts* f = known(object); f != nullptr && f->extents) {
+            got = {f->extents->x, f->extents->y, f->extents->width, f->extents->height};
+        } else {
+            AtspiComponent* component = atspi_accessible_get_component_iface(object);
+            if (component == nullptr) return std::nullopt;
+            GError* error = nullptr;
+            AtspiRect* r = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, &error);
+            g_object_unref(component);
+            if (failed(error) || r == nullptr) return std::nullopt;
+            got = {r->x, r->y, r->width, r->height};
+            g_free(r);
+        }
         // Off-screen rows and closed menus' items sit at INT_MIN: no frame.
         if (got.x <= INT_MIN / 2 || got.y <= INT_MIN / 2 || got.width <= 0 || got.height <= 0) return std::nullopt;
         if (screen.width > 0) {
@@ -176,13 +213,9 @@ struct AtspiAccessibility::State {
     std::optional<AXValue> value(AtspiAccessible* object, AtspiRole r)
     {
         if (isCheckable(r)) {
-            AtspiStateSet* set = states(object);
-            double v = atspi_state_set_contains(set, ATSPI_STATE_INDETERMINATE) ? 2
-                       : (atspi_state_set_contains(set, ATSPI_STATE_CHECKED) ||
-                          atspi_state_set_contains(set, ATSPI_STATE_PRESSED))
-                           ? 1
-                           : 0;
-            g_object_unref(set);
+            const double v = hasState(object, ATSPI_STATE_INDETERMINATE)                                        ? 2
+                             : hasState(object, ATSPI_STATE_CHECKED) || hasState(object, ATSPI_STATE_PRESSED) ? 1
+                                                                                                              : 0;
             return AXValue(v);
         }
         if (r == ATSPI_ROLE_PASSWORD_TEXT) return std::nullopt; // never read out a password
@@ -214,6 +247,16 @@ struct AtspiAccessibility::State {
     /// Actions as (AX name, AT-SPI index), each AX name once.
     std::optional<std::vector<std::pair<std::string, int>>> actions(AtspiAccessible* object)
     {
+        if (const AtspiFacts* f = known(object); f != nullptr && f->actions) {
+            std::vector<std::pair<std::string, int>> found;
+            for (std::size_t i = 0; i < f->actions->size() && i < 32; ++i) {
+                const std::string ax = axActionName((*f->actions)[i].first);
+                if (ax.empty()) continue;
+                if (std::none_of(found.begin(), found.end(), [&](const auto& a) { return a.first == ax; }))
+                    found.emplace_back(ax, static_cast<int>(i));
+            }
+            return found;
+        }
         AtspiAction* action = atspi_accessible_get_action_iface(object);
         if (action == nullptr) return std::vector<std::pair<std::string, int>>{};
         GError* error = nullptr;
@@ -237,6 +280,11 @@ struct AtspiAccessibility::State {
 
     std::optional<CommandKey> commandKey(AtspiAccessible* object)
     {
+        if (const AtspiFacts* f = known(object); f != nullptr && f->actions) {
+            for (std::size_t i = 0; i < f->actions->size() && i < 8; ++i)
+                if (auto key = parseKeyBinding((*f->actions)[i].second)) return key;
+            return std::nullopt;
+        }
         AtspiAction* action = atspi_accessible_get_action_iface(object);
         if (action == nullptr) return std::nullopt;
         GError* error = nullptr;
@@ -356,9 +404,22 @@ bool AtspiAccessibility::ready()
     return true;
 }
 
+void AtspiAccessibility::setBulkReads(bool on) { state_->bulk = on; }
+
+void AtspiAccessibility::prefetch(const std::vector<AXElementRef>& elements)
+{
+    if (!state_->bulk || !ready()) return;
+    std::vector<AtspiAccessible*> objects;
+    for (const auto& element : elements)
+        if (const AtspiElement* handle = unwrap(element); handle != nullptr && !handle->container())
+            objects.push_back(handle->object());
+    state_->readAhead(objects);
+}
+
 void AtspiAccessibility::refresh()
 {
     if (!ready()) return;
+    state_->forget();
     for (int i = 0; i < 100000 && g_main_context_iteration(state_->context, FALSE); ++i) {
     }
 }
@@ -444,14 +505,13 @@ std::optional<AXValue> AtspiAccessibility::attribute(const AXElementRef& element
     };
     if (name == "AXRole") {
         const std::optional<AtspiRole> parent = needsParentRole(*r) ? parentRole() : std::nullopt;
-        AtspiStateSet* set = needsStates(*r) ? s.states(object) : nullptr;
-        const bool multiLine = set != nullptr && atspi_state_set_contains(set, ATSPI_STATE_MULTI_LINE);
-        const bool editable = set != nullptr && atspi_state_set_contains(set, ATSPI_STATE_EDITABLE);
-        if (set != nullptr) g_object_unref(set);
+        const bool multiLine = needsStates(*r) && s.hasState(object, ATSPI_STATE_MULTI_LINE);
+        const bool editable = needsStates(*r) && s.hasState(object, ATSPI_STATE_EDITABLE);
         return AXValue(axRole(*r, parent, multiLine, editable));
     }
     GError* error = nullptr;
     if (name == "AXTitle") {
+        if (const AtspiFacts* f = s.known(object); f != nullptr && f->name) return AXValue(trimmed(*f->name));
         std::string title = trimmed(text(atspi_accessible_get_name(object, &error)));
         if (failed(error)) return std::nullopt;
         return AXValue(std::move(title));
@@ -474,12 +534,8 @@ std::optional<AXValue> AtspiAccessibility::attribute(const AXElementRef& element
     }
     if (name == "AXValue") return s.value(object, *r);
     if (name == "AXSelected") {
-        AtspiStateSet* set = s.states(object);
-        std::optional<AXValue> selected;
-        if (atspi_state_set_contains(set, ATSPI_STATE_SELECTABLE))
-            selected = AXValue(bool(atspi_state_set_contains(set, ATSPI_STATE_SELECTED)));
-        g_object_unref(set);
-        return selected;
+        if (!s.hasState(object, ATSPI_STATE_SELECTABLE)) return std::nullopt;
+        return AXValue(s.hasState(object, ATSPI_STATE_SELECTED));
     }
     if (name == "AXEnabled") return AXValue(s.hasState(object, ATSPI_STATE_ENABLED));
     if (name == "AXFocused") return AXValue(s.hasState(object, ATSPI_STATE_FOCUSED));
@@ -521,6 +577,50 @@ std::optional<AXValue> AtspiAccessibility::attribute(const AXElementRef& element
         return AXValue(double(key->modifiers));
     }
     return std::nullopt;
+}
+
+std::size_t AtspiAccessibility::childCount(const AXElementRef& element)
+{
+    const AtspiElement* handle = unwrap(element);
+    if (handle == nullptr || !ready()) return 0;
+    if (!handle->container()) {
+        const auto r = state_->role(handle->object());
+        if (!r) return 0;
+        if (*r == ATSPI_ROLE_MENU) {
+            const auto list = attribute(element, "AXChildren");
+            return list ? std::get<std::vector<AXElementRef>>(*list).size() : 0;
+        }
+    }
+    GError* error = nullptr;
+    const int count = atspi_accessible_get_child_count(handle->object(), &error);
+    if (failed(error) || count < 0) return 0;
+    return static_cast<std::size_t>(std::min(count, maxChildren));
+}
+
+AXElementRef AtspiAccessibility::childAt(const AXElementRef& element, std::size_t index)
+{
+    const AtspiElement* handle = unwrap(element);
+    if (handle == nullptr || !ready() || index >= static_cast<std::size_t>(maxChildren)) return nullptr;
+    if (!handle->container() && state_->role(handle->object()) == ATSPI_ROLE_MENU) {
+        auto list = attribute(element, "AXChildren");
+        if (!list) return nullptr;
+        auto& kids = std::get<std::vector<AXElementRef>>(*list);
+        return index < kids.size() ? std::move(kids[index]) : nullptr;
+    }
+    GError* error = nullptr;
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(handle->object(), static_cast<int>(index), &error);
+    if (failed(error)) return nullptr;
+    return adopt(child);
+}
+
+std::vector<AXElementRef> AtspiAccessibility::childRange(const AXElementRef& element, std::size_t first,
+                                                        std::size_t count)
+{
+    // Only the children asked for: each costs a round trip.
+    std::vector<AXElementRef> range;
+    const std::size_t total = childCount(element);
+    for (std::size_t i = first; i < total && i < first + count; ++i) range.push_back(childAt(element, i));
+    return range;
 }
 
 std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElementRef& element)

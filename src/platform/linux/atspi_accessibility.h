@@ -29,11 +29,18 @@ public:
     std::optional<int> frontmostApplicationPid(int excludedPid) override;
     AXElementRef applicationElement(int pid) override;
     std::optional<AXValue> attribute(const AXElementRef& element, std::string_view name) override;
+    std::size_t childCount(const AXElementRef& element) override;
+    AXElementRef childAt(const AXElementRef& element, std::size_t index) override;
+    std::vector<AXElementRef> childRange(const AXElementRef& element, std::size_t first, std::size_t count) override;
     std::optional<std::vector<std::string>> actionNames(const AXElementRef& element) override;
     int performAction(const AXElementRef& element, std::string_view action) override;
     int setAttribute(const AXElementRef& element, std::string_view name, const AXValue& value) override;
     bool menuBarStartsWithSystemMenu() const override { return false; }
+    void prefetch(const std::vector<AXElementRef>& elements) override;
     void refresh() override;
+    /// Whether prefetch() reads ahead (on by default); off, every read is a
+    /// round trip of its own, as the plain walk makes them.
+    void setBulkReads(bool on);
 
 private:
     struct State;
