@@ -50,8 +50,8 @@ using AXValue = std::variant<std::string, double, bool, AXElementRef, std::vecto
 /// Attributes an element answers (Linux: AT-SPI):
 /// | Name                     | Value   | AT-SPI source                                                                  |
 /// |--------------------------|---------|--------------------------------------------------------------------------------|
-/// | "AXRole"                 | string  | role, translated: push button, toggle button with action "press" → AXButton;   |
-/// |                          |         | check box, toggle button, switch, check menu item (outside menus) → AXCheckBox;|
+/// |                          |         | role, translated: push button → AXButton; push button menu → AXMenuButton;     |
+/// |                          |         | check box, toggle button (GTK switches too) → AXCheckBox;                      |
 /// |                          |         | radio button → AXRadioButton; text, entry, password text → AXTextField         |
 /// |                          |         | (AXTextArea when MULTI_LINE); link → AXLink; menu bar → AXMenuBar; menu item,  |
 /// |                          |         | check/radio menu item, tear-off item → AXMenuItem, or AXMenuBarItem directly   |
@@ -66,16 +66,16 @@ using AXValue = std::variant<std::string, double, bool, AXElementRef, std::vecto
 /// |                          |         | → AXScrollBar; scroll pane → AXScrollArea; tool bar → AXToolbar; image →       |
 /// |                          |         | AXImage; heading → AXHeading; separator → AXSplitter; panel, filler and the    |
 /// |                          |         | rest → AXGroup; application → AXApplication.                                   |
-/// | "AXTitle"                | string  | name, spaces trimmed                                                           |
+/// | "AXTitle"                | string  | name, spaces trimmed (GTK menu items carry trailing ones)                      |
 /// | "AXDescription"          | string  | description                                                                    |
 /// | "AXHelp"                 | string  | object attribute "tooltip" (Qt: "help-text"), when any                         |
 /// | "AXPlaceholderValue"     | string  | object attribute "placeholder-text"                                            |
 /// | "AXRoleDescription"      | string  | localized role name                                                            |
-/// | "AXValue"                | string  | text contents of text roles                                                    |
+/// | "AXValue"                | string  | text contents of text roles (never of password fields)                         |
 /// |                          | number  | current value (Value interface: sliders, spin buttons, progress bars);        |
-/// |                          |         | checkable roles: 1 checked, 0 not, 2 INDETERMINATE; disclosure: EXPANDED 1/0   |
+/// |                          |         | checkable roles: 1 checked or pressed, 0 not, 2 INDETERMINATE                  |
 /// | "AXSelected"             | boolean | SELECTED, for SELECTABLE elements only                                         |
-/// | "AXEnabled"              | boolean | ENABLED (and SENSITIVE)                                                        |
+/// | "AXEnabled"              | boolean | ENABLED                                                                        |
 /// | "AXFocused"              | boolean | FOCUSED                                                                        |
 /// | "AXPosition", "AXSize"   | point,  | extents in screen coordinates, top-left origin, clipped to the screen; only    |
 /// |                          | size    | for SHOWING elements that overlap the screen (off-screen rows report INT_MIN   |
@@ -83,8 +83,8 @@ using AXValue = std::variant<std::string, double, bool, AXElementRef, std::vecto
 /// | "AXChildren"             | list    | children in order (a synthesized AXMenu for named menus, see above)            |
 /// | "AXFocusedWindow"        | element | application only: its ACTIVE frame, window or dialog                          |
 /// | "AXMenuBar"              | element | application only: the menu bar of its active (else first) window              |
-/// | "AXMenuItemCmdChar"      | string  | the key of the accelerator key binding ("<Primary><Shift>s" → "s",            |
-/// |                          |         | "Ctrl+Shift+S" → "S")                                                          |
+/// | "AXMenuItemCmdChar"      | string  | menu items: the key of the accelerator key binding ("<Primary><Shift>s" → "s", |
+/// |                          |         | "Ctrl+Shift+S" → "S"); a mnemonic (a letter, or Alt and a letter) is none      |
 /// | "AXMenuItemCmdModifiers" | number  | bits: 1 Shift, 2 Alt, 4 Super, 8 no Control. Control plays the command key's   |
 /// |                          |         | role, so "<Control>n" gives 0 and a bare "F5" gives 8                          |
 ///
@@ -97,9 +97,11 @@ public:
     virtual ~Accessibility() = default;
 
     /// Whether this program can read other applications' trees. With
-    /// `prompt`, first asks the desktop to switch accessibility on.
+    /// `prompt`, a platform that grants access per program asks the user
+    /// (Linux grants none: any program on the accessibility bus can read).
     virtual bool isProcessTrusted(bool prompt) = 0;
-    /// Opens the desktop's accessibility settings; false when it has none.
+    /// Opens the desktop's accessibility settings; false when it has none
+    /// (Linux desktops share no such panel).
     virtual bool openAccessibilitySettings() = 0;
 
     /// The application whose window is in front, leaving out the windows of
