@@ -616,10 +616,19 @@ AXElementRef AtspiAccessibility::childAt(const AXElementRef& element, std::size_
 std::vector<AXElementRef> AtspiAccessibility::childRange(const AXElementRef& element, std::size_t first,
                                                         std::size_t count)
 {
-    // Only the children asked for: each costs a round trip.
+    // Only the children asked for, all requested at once when reading ahead.
     std::vector<AXElementRef> range;
     const std::size_t total = childCount(element);
-    for (std::size_t i = first; i < total && i < first + count; ++i) range.push_back(childAt(element, i));
+    const AtspiElement* handle = unwrap(element);
+    if (handle == nullptr || first >= total) return range;
+    const std::size_t wanted = std::min(count, total - first);
+    if (state_->bulk && !handle->container() && state_->role(handle->object()) != ATSPI_ROLE_MENU) {
+        for (AtspiAccessible* child : childrenInBulk(handle->object(), static_cast<int>(first),
+                                                     static_cast<int>(wanted), callTimeoutMs))
+            range.push_back(adopt(child));
+        return range;
+    }
+    for (std::size_t i = first; i < first + wanted; ++i) range.push_back(childAt(element, i));
     return range;
 }
 

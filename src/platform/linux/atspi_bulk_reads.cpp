@@ -4,6 +4,14 @@
 
 #include <dbus/dbus.h>
 
+#include <algorithm>
+#include <string_view>
+
+// libatspi turns a (bus name, path) reference into its one object for that
+// element (exported, though not in its headers, unchanged since 2.0): the
+// objects made here are the very ones its own calls return.
+extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
+
 namespace twk {
 namespace {
 
@@ -137,6 +145,49 @@ std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& obj
         dbus_pending_call_unref(call);
     }
     return facts;
+}
+
+std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first, int count, int timeoutMs)
+{
+    std::vector<AtspiAccessible*> children(static_cast<std::size_t>(std::max(count, 0)), nullptr);
+    if (parent == nullptr || parent->parent.app == nullptr || parent->parent.app->bus_name == nullptr ||
+        parent->parent.path == nullptr)
+        return children;
+    DBusConnection* bus = parent->parent.app->bus != nullptr ? parent->parent.app->bus : atspi_get_a11y_bus();
+    std::vector<DBusPendingCall*> pending(children.size(), nullptr);
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        DBusMessage* message = dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path,
+                                                            accessibleInterface, "GetChildAtIndex");
+        if (message == nullptr) continue;
+        dbus_int32_t index = first + static_cast<int>(i);
+        dbus_message_append_args(message, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+        if (!dbus_connection_send_with_reply(bus, message, &pending[i], timeoutMs)) pending[i] = nullptr;
+        dbus_message_unref(message);
+    }
+    dbus_connection_flush(bus);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i] == nullptr) continue;
+        dbus_pending_call_block(pending[i]);
+        if (DBusMessage* reply = dbus_pending_call_steal_reply(pending[i]); reply != nullptr) {
+            const char* app = nullptr;
+            const char* path = nullptr;
+            DBusMessageIter iter;
+            DBusMessageIter reference;
+            if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
+                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter)) {
+                dbus_message_iter_recurse(&iter, &reference);
+                dbus_message_iter_get_basic(&reference, &app);
+                dbus_message_iter_next(&reference);
+                dbus_message_iter_get_basic(&reference, &path);
+                // A null child comes back as the null path.
+                if (app != nullptr && path != nullptr && std::string_view(path) != "/org/a11y/atspi/null")
+                    children[i] = _atspi_ref_accessible(app, path);
+            }
+            dbus_message_unref(reply);
+        }
+        dbus_pending_call_unref(pending[i]);
+    }
+    return children;
 }
 
 } // namespace twk

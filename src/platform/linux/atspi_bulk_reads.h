@@ -29,4 +29,8 @@ struct AtspiFacts {
 /// stays empty. Runs on the accessibility thread.
 std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& objects, int timeoutMs);
 
+/// Children `first` to `first + count - 1` of `parent` (new references;
+/// null where one cannot be read), asked for all at once.
+std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first, int count, int timeoutMs);
+
 } // namespace twk
