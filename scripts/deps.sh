@@ -12,10 +12,14 @@ PACKAGES=(
   libxcb1-dev libxcb-res0-dev libglib2.0-dev
   # clicks in the tray and HUD tests (XTest)
   libxtst-dev
+  # the accessibility tree of other applications (AT-SPI)
+  libatspi2.0-dev
   # tarnwick-server
   libsqlite3-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the marking benchmark's comparison walk
+  python3-pyatspi
   # the throw-away desktop the integration tests run in
   xvfb x11-utils dbus-daemon dbus-bin procps openbox at-spi2-core libatk-adaptor
   # real applications the integration tests launch, focus and quit

@@ -3,6 +3,7 @@
 // The objects every run of the program that acts needs, built once, in
 // dependency order, after the Qt application object exists.
 
+#include "accessibility/accessibility_service.h"
 #include "accessibility/capture_geometry.h"
 #include "accessibility/input_synthesis.h"
 #include "app/app_state.h"
@@ -11,6 +12,7 @@
 #include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
+#include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
@@ -23,6 +25,10 @@
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
+#include <QCoreApplication>
+
+#include <thread>
+
 namespace twk {
 
 struct Core {
@@ -34,7 +40,11 @@ struct Core {
     }
     // Skills still running on a worker use the objects below: they finish
     // before any of those is freed.
-    ~Core() { workers.stop(); }
+    ~Core()
+    {
+        workers.stop();
+        accessibilityThread.stop();
+    }
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
 
@@ -55,7 +65,15 @@ struct Core {
     X11Clipboard clipboard;
     CaptureGeometry captureGeometry;
     InputSynthesis input{{loop, inputDevice, clipboard, workspace, skills, captureGeometry}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input}};
+    // Every accessibility call, and the marks, live on this one thread.
+    WorkerPool accessibilityThread{1};
+    AtspiAccessibility accessibility;
+    MarkElementMap markElementMap;
+    AccessibilityService accessibilityService{
+        {accessibility, workspace, markElementMap, accessibilityThread, static_cast<int>(QCoreApplication::applicationPid()),
+         [](Duration wait) { std::this_thread::sleep_for(wait); }}};
+    ToolDispatcher tools{
+        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService}};
 };
 
 } // namespace twk

@@ -5,6 +5,7 @@
 #include "tools/app_list_route.h"
 #include "tools/input_routes.h"
 #include "tools/live_context.h"
+#include "tools/menu_routes.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
 #include "tools/skill_routes.h"
@@ -23,6 +24,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addSkillRoutes(routes_, services.skills, services.workers);
     addWebRoutes(routes_, services.bridge);
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
+    if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

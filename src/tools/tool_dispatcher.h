@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "accessibility/accessibility_service.h"
 #include "accessibility/input_synthesis.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
@@ -43,6 +44,8 @@ public:
         ChromeBridge& bridge;
         /// Keys, typing and scrolling on the desktop; without it those tools have no route.
         InputSynthesis* input = nullptr;
+        /// Reading screens and menus; their routes are left out without it.
+        AccessibilityService* accessibility = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);

@@ -1,0 +1,162 @@
+#include "accessibility/element_marker.h"
+
+#include "accessibility/ax_attributes.h"
+#include "accessibility/character_prefix.h"
+
+#include <algorithm>
+#include <cmath>
+#include <climits>
+#include <unordered_set>
+
+namespace twk {
+namespace {
+
+constexpr int maxDepth = 29;
+constexpr std::size_t labelLength = 80;
+
+struct Walk {
+    Accessibility& ax;
+    int limit;
+    std::vector<MarkedElement> marks;
+    std::vector<AXElementRef> refs;
+    std::unordered_set<std::uintptr_t> visited;
+    int budget = ElementMarker::visitBudget;
+};
+
+int truncated(double v)
+{
+    if (!std::isfinite(v)) return 0;
+    return static_cast<int>(std::clamp(std::trunc(v), double(INT_MIN), double(INT_MAX)));
+}
+
+void visit(Walk& walk, const AXElementRef& element, int depth)
+{
+    if (static_cast<int>(walk.marks.size()) >= walk.limit || depth > maxDepth) return;
+    // A cycle, or an element listed twice, is walked once; a huge tree only
+    // up to the budget.
+    if (!element || walk.budget <= 0 || !walk.visited.insert(element->identity()).second) return;
+    --walk.budget;
+    Accessibility& ax = walk.ax;
+    if (isInteractive(ax, element)) {
+        const auto frame = axFrame(ax, element);
+        if (frame && frame->width >= 4 && frame->height >= 4) {
+            MarkedElement mark;
+            mark.id = static_cast<int>(walk.marks.size()) + 1;
+            mark.role = stringAttr(ax, element, "AXRole").value_or("?");
+            mark.label = readMarkLabel(ax, element);
+            mark.value = stringAttr(ax, element, "AXValue");
+            if (mark.value && mark.value->empty()) mark.value.reset();
+            mark.x = truncated(frame->x);
+            mark.y = truncated(frame->y);
+            mark.width = truncated(frame->width);
+            mark.height = truncated(frame->height);
+            mark.enabled = boolAttr(ax, element, "AXEnabled");
+            mark.selected = readSelectedState(ax, element);
+            mark.focused = boolAttr(ax, element, "AXFocused");
+            mark.actions = availableActions(ax, element);
+            walk.marks.push_back(std::move(mark));
+            walk.refs.push_back(element);
+        }
+    }
+    // Children a batch at a time: a list of thousands of rows costs only the
+    // rows visited before the limit is reached, and each batch can be read
+    // ahead in one go.
+    constexpr std::size_t batch = 32;
+    const std::size_t count = ax.childCount(element);
+    for (std::size_t first = 0; first < count; first += batch) {
+        const auto kids = ax.childRange(element, first, batch);
+        if (kids.empty()) return;
+        ax.prefetch(kids);
+        for (const auto& child : kids) {
+            if (static_cast<int>(walk.marks.size()) >= walk.limit || walk.budget <= 0) return;
+            visit(walk, child, depth + 1);
+        }
+    }
+}
+
+} // namespace
+
+const std::vector<std::string>& interactiveRoles()
+{
+    static const std::vector<std::string> roles{
+        "AXButton", "AXTextField", "AXTextArea", "AXLink", "AXMenuItem", "AXMenuButton", "AXMenuBarItem",
+        "AXCheckBox", "AXRadioButton", "AXPopUpButton", "AXComboBox", "AXTab", "AXTabGroup", "AXIncrementor",
+        "AXSlider", "AXSearchField", "AXRow", "AXCell", "AXOutline", "AXOutlineRow", "AXDisclosureTriangle",
+        "AXColorWell", "AXSwatch", "AXValueIndicator", "AXStaticText"};
+    return roles;
+}
+
+bool isInteractive(Accessibility& ax, const AXElementRef& element)
+{
+    const auto role = stringAttr(ax, element, "AXRole");
+    if (!role) return false;
+    const auto& roles = interactiveRoles();
+    if (std::find(roles.begin(), roles.end(), *role) == roles.end()) return false;
+    if (*role != "AXStaticText") return true;
+    const auto title = stringAttr(ax, element, "AXTitle");
+    if (title && !title->empty()) return true;
+    const auto value = stringAttr(ax, element, "AXValue");
+    return value && !value->empty();
+}
+
+std::string readMarkLabel(Accessibility& ax, const AXElementRef& element)
+{
+    for (const char* name : {"AXTitle", "AXDescription", "AXHelp", "AXPlaceholderValue", "AXRoleDescription"}) {
+        const auto text = stringAttr(ax, element, name);
+        if (text && !text->empty()) return characterPrefix(*text, labelLength);
+    }
+    return {};
+}
+
+std::vector<std::string> availableActions(Accessibility& ax, const AXElementRef& element)
+{
+    static const std::pair<const char*, const char*> verbs[] = {
+        {"AXPress", "press"}, {"AXShowMenu", "open-menu"}, {"AXIncrement", "increment"}, {"AXDecrement", "decrement"},
+        {"AXPick", "pick"},   {"AXConfirm", "confirm"},    {"AXCancel", "cancel"}};
+    std::vector<std::string> actions;
+    for (const auto& name : ax.actionNames(element).value_or(std::vector<std::string>{})) {
+        for (const auto& [axName, verb] : verbs)
+            if (name == axName) actions.emplace_back(verb);
+    }
+    return actions;
+}
+
+std::optional<bool> readSelectedState(Accessibility& ax, const AXElementRef& element)
+{
+    const auto selected = ax.attribute(element, "AXSelected");
+    if (selected)
+        if (const auto* flag = std::get_if<bool>(&*selected)) return *flag;
+    const auto value = numberAttr(ax, element, "AXValue");
+    if (!value || !std::isfinite(*value)) return std::nullopt;
+    const double whole = std::trunc(*value);
+    if (whole == 0) return false;
+    if (whole == 1) return true;
+    return std::nullopt;
+}
+
+std::string applicationName(Workspace& workspace, int pid)
+{
+    for (const auto& app : workspace.runningApplications())
+        if (app.pid == pid && app.localizedName) return *app.localizedName;
+    return "?";
+}
+
+std::optional<WindowMarks> ElementMarker::markFocusedWindow(int limit)
+{
+    const auto pid = ax_.frontmostApplicationPid(ownPid_);
+    if (!pid) return std::nullopt;
+    const auto app = ax_.applicationElement(*pid);
+    if (!app) return std::nullopt;
+    const auto window = elementAttr(ax_, app, "AXFocusedWindow");
+    if (!window) return std::nullopt;
+    WindowMarks result;
+    result.windowTitle = stringAttr(ax_, window, "AXTitle").value_or("");
+    Walk walk{ax_, limit, {}, {}, {}};
+    visit(walk, window, 0);
+    map_.replace(std::move(walk.refs));
+    result.appName = applicationName(workspace_, *pid);
+    result.marks = std::move(walk.marks);
+    return result;
+}
+
+} // namespace twk

@@ -1,0 +1,193 @@
+#include "platform/linux/atspi_bulk_reads.h"
+
+#include "common/utf8.h"
+
+#include <dbus/dbus.h>
+
+#include <algorithm>
+#include <string_view>
+
+// libatspi turns a (bus name, path) reference into its one object for that
+// element (exported, though not in its headers, unchanged since 2.0): the
+// objects made here are the very ones its own calls return.
+extern "C" AtspiAccessible* _atspi_ref_accessible(const char* app, const char* path);
+
+namespace twk {
+namespace {
+
+constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
+
+enum Request { role, states, extents, actions, name, requestCount };
+
+DBusMessage* request(AtspiAccessible* object, Request which)
+{
+    const char* bus = object->parent.app->bus_name;
+    const char* path = object->parent.path;
+    DBusMessage* message = nullptr;
+    switch (which) {
+    case role:
+        message = dbus_message_new_method_call(bus, path, accessibleInterface, "GetRole");
+        break;
+    case states:
+        message = dbus_message_new_method_call(bus, path, accessibleInterface, "GetState");
+        break;
+    case extents: {
+        message = dbus_message_new_method_call(bus, path, "org.a11y.atspi.Component", "GetExtents");
+        dbus_uint32_t screen = ATSPI_COORD_TYPE_SCREEN;
+        if (message != nullptr) dbus_message_append_args(message, DBUS_TYPE_UINT32, &screen, DBUS_TYPE_INVALID);
+        break;
+    }
+    case actions:
+        message = dbus_message_new_method_call(bus, path, "org.a11y.atspi.Action", "GetActions");
+        break;
+    case name: {
+        message = dbus_message_new_method_call(bus, path, DBUS_INTERFACE_PROPERTIES, "Get");
+        const char* property = "Name";
+        if (message != nullptr)
+            dbus_message_append_args(message, DBUS_TYPE_STRING, &accessibleInterface, DBUS_TYPE_STRING, &property,
+                                     DBUS_TYPE_INVALID);
+        break;
+    }
+    default:
+        break;
+    }
+    return message;
+}
+
+std::string stringAt(DBusMessageIter* iter)
+{
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRING) return {};
+    const char* text = nullptr;
+    dbus_message_iter_get_basic(iter, &text);
+    return text != nullptr ? withValidUtf8(text) : std::string();
+}
+
+void readReply(DBusMessage* reply, Request which, AtspiFacts& facts)
+{
+    if (dbus_message_get_type(reply) != DBUS_MESSAGE_TYPE_METHOD_RETURN) return;
+    DBusMessageIter iter;
+    if (!dbus_message_iter_init(reply, &iter)) return;
+    const std::string signature = dbus_message_get_signature(reply);
+    if (which == role && signature == "u") {
+        dbus_uint32_t value = 0;
+        dbus_message_iter_get_basic(&iter, &value);
+        facts.role = static_cast<AtspiRole>(value);
+    } else if (which == states && signature == "au") {
+        DBusMessageIter words;
+        dbus_message_iter_recurse(&iter, &words);
+        std::uint64_t bits = 0;
+        for (int shift = 0; shift < 64 && dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; shift += 32) {
+            dbus_uint32_t word = 0;
+            dbus_message_iter_get_basic(&words, &word);
+            bits |= std::uint64_t(word) << shift;
+            dbus_message_iter_next(&words);
+        }
+        facts.states = bits;
+    } else if (which == extents && signature == "(iiii)") {
+        DBusMessageIter box;
+        dbus_message_iter_recurse(&iter, &box);
+        dbus_int32_t v[4] = {0, 0, 0, 0};
+        for (auto& field : v) {
+            dbus_message_iter_get_basic(&box, &field);
+            dbus_message_iter_next(&box);
+        }
+        facts.extents = AtspiRect{v[0], v[1], v[2], v[3]};
+    } else if (which == actions && signature == "a(sss)") {
+        DBusMessageIter list;
+        dbus_message_iter_recurse(&iter, &list);
+        std::vector<std::pair<std::string, std::string>> found;
+        while (dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT) {
+            DBusMessageIter entry;
+            dbus_message_iter_recurse(&list, &entry);
+            std::string actionName = stringAt(&entry);
+            dbus_message_iter_next(&entry); // description
+            dbus_message_iter_next(&entry);
+            found.emplace_back(std::move(actionName), stringAt(&entry));
+            dbus_message_iter_next(&list);
+        }
+        facts.actions = std::move(found);
+    } else if (which == name && signature == "v") {
+        DBusMessageIter variant;
+        dbus_message_iter_recurse(&iter, &variant);
+        if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_STRING) facts.name = stringAt(&variant);
+    }
+}
+
+} // namespace
+
+std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& objects, int timeoutMs)
+{
+    std::vector<AtspiFacts> facts(objects.size());
+    std::vector<DBusPendingCall*> pending(objects.size() * requestCount, nullptr);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        AtspiAccessible* object = objects[i];
+        if (object == nullptr || object->parent.app == nullptr || object->parent.app->bus_name == nullptr ||
+            object->parent.path == nullptr)
+            continue;
+        DBusConnection* bus = object->parent.app->bus != nullptr ? object->parent.app->bus : atspi_get_a11y_bus();
+        for (int r = 0; r < requestCount; ++r) {
+            DBusMessage* message = request(object, static_cast<Request>(r));
+            if (message == nullptr) continue;
+            if (!dbus_connection_send_with_reply(bus, message, &pending[i * requestCount + r], timeoutMs))
+                pending[i * requestCount + r] = nullptr;
+            dbus_message_unref(message);
+        }
+        dbus_connection_flush(bus);
+    }
+    for (std::size_t k = 0; k < pending.size(); ++k) {
+        DBusPendingCall* call = pending[k];
+        if (call == nullptr) continue;
+        dbus_pending_call_block(call);
+        if (DBusMessage* reply = dbus_pending_call_steal_reply(call); reply != nullptr) {
+            readReply(reply, static_cast<Request>(k % requestCount), facts[k / requestCount]);
+            dbus_message_unref(reply);
+        }
+        dbus_pending_call_unref(call);
+    }
+    return facts;
+}
+
+std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first, int count, int timeoutMs)
+{
+    std::vector<AtspiAccessible*> children(static_cast<std::size_t>(std::max(count, 0)), nullptr);
+    if (parent == nullptr || parent->parent.app == nullptr || parent->parent.app->bus_name == nullptr ||
+        parent->parent.path == nullptr)
+        return children;
+    DBusConnection* bus = parent->parent.app->bus != nullptr ? parent->parent.app->bus : atspi_get_a11y_bus();
+    std::vector<DBusPendingCall*> pending(children.size(), nullptr);
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        DBusMessage* message = dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path,
+                                                            accessibleInterface, "GetChildAtIndex");
+        if (message == nullptr) continue;
+        dbus_int32_t index = first + static_cast<int>(i);
+        dbus_message_append_args(message, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID);
+        if (!dbus_connection_send_with_reply(bus, message, &pending[i], timeoutMs)) pending[i] = nullptr;
+        dbus_message_unref(message);
+    }
+    dbus_connection_flush(bus);
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i] == nullptr) continue;
+        dbus_pending_call_block(pending[i]);
+        if (DBusMessage* reply = dbus_pending_call_steal_reply(pending[i]); reply != nullptr) {
+            const char* app = nullptr;
+            const char* path = nullptr;
+            DBusMessageIter iter;
+            DBusMessageIter reference;
+            if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
+                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter)) {
+                dbus_message_iter_recurse(&iter, &reference);
+                dbus_message_iter_get_basic(&reference, &app);
+                dbus_message_iter_next(&reference);
+                dbus_message_iter_get_basic(&reference, &path);
+                // A null child comes back as the null path.
+                if (app != nullptr && path != nullptr && std::string_view(path) != "/org/a11y/atspi/null")
+                    children[i] = _atspi_ref_accessible(app, path);
+            }
+            dbus_message_unref(reply);
+        }
+        dbus_pending_call_unref(pending[i]);
+    }
+    return children;
+}
+
+} // namespace twk
