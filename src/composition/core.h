@@ -8,12 +8,16 @@
 #include "backend/backend.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
+#include "platform/linux/linux_desktop_appearance.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
+#include "platform/linux/network_manager_wifi.h"
+#include "platform/linux/pulse_output_volume.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/linux/script_automations.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
@@ -37,7 +41,11 @@ struct Core {
     LinuxHost host;
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
-    Skills skills{{loop, workspace, mediaKeys, host}};
+    PulseOutputVolume volume;
+    LinuxDesktopAppearance appearance;
+    NetworkManagerWifi wifi;
+    ScriptAutomations automations;
+    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations}};
     ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
 };
 
