@@ -9,6 +9,7 @@
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_desktop_appearance.h"
+#include "platform/linux/linux_desktop_launcher.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
@@ -45,7 +46,8 @@ struct Core {
     LinuxDesktopAppearance appearance;
     NetworkManagerWifi wifi;
     ScriptAutomations automations;
-    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations}};
+    LinuxDesktopLauncher launcher;
+    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher}};
     ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
 };
 

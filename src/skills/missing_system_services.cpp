@@ -29,6 +29,12 @@ public:
     }
 };
 
+class NoDesktopLauncher : public DesktopLauncher {
+public:
+    bool searchDirectly(const std::string&) override { return false; }
+    std::optional<std::string> searchShortcut() override { return std::nullopt; }
+};
+
 } // namespace
 
 OutputVolume& missingOutputVolume()
@@ -52,6 +58,12 @@ WifiRadio& missingWifiRadio()
 Automations& missingAutomations()
 {
     static NoAutomations none;
+    return none;
+}
+
+DesktopLauncher& missingDesktopLauncher()
+{
+    static NoDesktopLauncher none;
     return none;
 }
 

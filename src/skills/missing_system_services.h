@@ -2,6 +2,7 @@
 
 #include "platform/automations.h"
 #include "platform/desktop_appearance.h"
+#include "platform/desktop_launcher.h"
 #include "platform/output_volume.h"
 #include "platform/wifi_radio.h"
 
@@ -13,5 +14,6 @@ OutputVolume& missingOutputVolume();
 DesktopAppearance& missingDesktopAppearance();
 WifiRadio& missingWifiRadio();
 Automations& missingAutomations();
+DesktopLauncher& missingDesktopLauncher();
 
 } // namespace twk

@@ -4,6 +4,7 @@
 #include "common/task.h"
 #include "platform/automations.h"
 #include "platform/desktop_appearance.h"
+#include "platform/desktop_launcher.h"
 #include "platform/host.h"
 #include "platform/media_keys.h"
 #include "platform/output_volume.h"
@@ -35,6 +36,7 @@ public:
         DesktopAppearance& appearance = missingDesktopAppearance();
         WifiRadio& wifi = missingWifiRadio();
         Automations& automations = missingAutomations();
+        DesktopLauncher& launcher = missingDesktopLauncher();
         /// How long a user automation may run before it is stopped.
         std::chrono::milliseconds shortcutTimeLimit = std::chrono::seconds(120);
     };
@@ -86,6 +88,8 @@ public:
     std::string openURL(const std::string& raw);
     /// Opens the web search for `query` in the default browser.
     std::string searchWeb(const std::string& query);
+    /// Opens the desktop's launcher search with `query` in it.
+    std::string spotlight(const std::string& query);
     /// Runs the user's automation `name` with `input` on its standard input,
     /// for at most `shortcutTimeLimit`.
     std::string runShortcut(const std::string& name, const std::optional<std::string>& input);

@@ -63,6 +63,9 @@ void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers)
     routes.add("search_web", [&skills, &workers](const ToolArgs& args) {
         return offMain(workers, Sync([&skills, query = strArg(args, "query")] { return skills.searchWeb(query); }));
     });
+    routes.add("spotlight_search", [&skills, &workers](const ToolArgs& args) {
+        return offMain(workers, Sync([&skills, query = strArg(args, "query")] { return skills.spotlight(query); }));
+    });
     routes.add("run_shortcut", [&skills, &workers](const ToolArgs& args) {
         return offMain(workers, Sync([&skills, name = strArg(args, "name"), input = optStrArg(args, "input")] {
                            return skills.runShortcut(name, input);

@@ -2,6 +2,7 @@
 
 #include "platform/automations.h"
 #include "platform/desktop_appearance.h"
+#include "platform/desktop_launcher.h"
 #include "platform/output_volume.h"
 #include "platform/wifi_radio.h"
 
@@ -81,6 +82,20 @@ public:
         calls.push_back({name, input, timeLimit});
         return result;
     }
+};
+
+class FakeDesktopLauncher : public DesktopLauncher {
+public:
+    bool acceptsQueries = true;
+    std::optional<std::string> shortcut;
+    std::vector<std::string> queries;
+
+    bool searchDirectly(const std::string& query) override
+    {
+        queries.push_back(query);
+        return acceptsQueries;
+    }
+    std::optional<std::string> searchShortcut() override { return shortcut; }
 };
 
 } // namespace twk::test

@@ -1,4 +1,5 @@
 #include "platform/linux/linux_desktop_appearance.h"
+#include "platform/linux/linux_desktop_launcher.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/network_manager_wifi.h"
 #include "platform/linux/script_automations.h"
@@ -165,6 +166,28 @@ TEST_F(WifiTest, TheRadioSwitchesOnlyWithAWifiDeviceAndReportsARefusal)
     EXPECT_EQ(skills.setWifi(false),
               R"({"ok":false,"error":"Wi-Fi toggle failed: Not authorized to control networking."})");
     EXPECT_TRUE(wirelessEnabled());
+}
+
+TEST(LauncherTest, KRunnerGetsTheQueryAsOneString)
+{
+    const fs::path received = home() / "query";
+    ChildProcess krunner("/usr/bin/python3", {"-m", "dbusmock", "--session", "org.kde.krunner", "/App", "org.kde.krunner.App"});
+    const std::vector<std::string> mock{"--session", "--print-reply", "--dest=org.kde.krunner", "/App"};
+    auto addQuery = mock;
+    addQuery.insert(addQuery.end(), {"org.freedesktop.DBus.Mock.AddMethod", "string:", "string:query", "string:s",
+                                     "string:", "string:open('" + received.string() + "', 'w').write(args[0])"});
+    ASSERT_TRUE(pollUntil([&] { return tool("/usr/bin/dbus-send", addQuery).has_value(); }));
+
+    // Elsewhere a running KRunner is asked too; a desktop without one cannot be.
+    const std::string hostile = "it's \"quoted\" $(touch pwned) `id`; x\n|&<>* ü";
+    EXPECT_TRUE(LinuxDesktopLauncher("KDE").searchDirectly(hostile));
+    EXPECT_EQ(readFile(received), hostile);
+    EXPECT_TRUE(LinuxDesktopLauncher("GNOME").searchDirectly("notes"));
+    EXPECT_EQ(readFile(received), "notes");
+    krunner.sendSignal(SIGTERM);
+    krunner.waitForExit();
+    EXPECT_FALSE(LinuxDesktopLauncher("GNOME").searchDirectly("notes"));
+    EXPECT_FALSE(fs::exists(home() / "pwned"));
 }
 
 class ShortcutTest : public SystemSkillsTest {

@@ -38,6 +38,7 @@ protected:
     test::FakeDesktopAppearance appearance;
     test::FakeWifiRadio wifi;
     test::FakeAutomations automations;
+    test::FakeDesktopLauncher launcher;
     Skills skills{{.loop = loop,
                    .workspace = workspace,
                    .mediaKeys = mediaKeys,
@@ -46,6 +47,7 @@ protected:
                    .appearance = appearance,
                    .wifi = wifi,
                    .automations = automations,
+                   .launcher = launcher,
                    .shortcutTimeLimit = 3s}};
     WorkerPool workers{1};
     ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
@@ -138,6 +140,16 @@ TEST_F(SystemSkillsTest, SearchTermsAreEncodedWhole)
     const std::string hostile = " AT&T q=1 #x \"'$(id)`id`;\n+ä ";
     EXPECT_EQ(skills.searchWeb(hostile),
               R"({"ok":true,"message":"opened https://www.google.com/search?q=AT%26T%20q%3D1%20%23x%20%22%27%24%28id%29%60id%60%3B%0A%2B%C3%A4"})");
+}
+
+TEST_F(SystemSkillsTest, TheLauncherSearchIsReportedOnlyWhenTheLauncherTookIt)
+{
+    EXPECT_EQ(run("spotlight_search", R"({"query":"résumé 2024"})"),
+              R"({"ok":true,"message":"opened the launcher search for: résumé 2024"})");
+    launcher.acceptsQueries = false;
+    EXPECT_EQ(skills.spotlight("notes"),
+              R"({"ok":false,"error":"launcher search failed: this desktop's launcher cannot be asked directly"})");
+    EXPECT_EQ(launcher.queries, (std::vector<std::string>{"résumé 2024", "notes"}));
 }
 
 TEST_F(SystemSkillsTest, ShortcutRepliesCarryItsOutputOrItsErrorCutAt200Characters)

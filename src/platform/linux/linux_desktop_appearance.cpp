@@ -1,6 +1,7 @@
 #include "platform/linux/linux_desktop_appearance.h"
 
 #include "platform/linux/bounded_process.h"
+#include "platform/linux/current_desktop.h"
 #include "platform/linux/gsettings_color_scheme.h"
 #include "platform/linux/theme_variant.h"
 
@@ -16,19 +17,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto toolLimit = 10s;
-
-/// Whether the colon-separated desktop list names `name` (case ignored).
-bool names(const std::string& desktops, const std::string& name)
-{
-    std::istringstream list(desktops);
-    for (std::string entry; std::getline(list, entry, ':');) {
-        if (entry.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < entry.size(); ++i) same = same && std::toupper(entry[i]) == std::toupper(name[i]);
-        if (same) return true;
-    }
-    return false;
-}
 
 /// The program's path from PATH; found without a shell.
 std::optional<std::string> findProgram(const std::string& program)
@@ -82,14 +70,13 @@ std::optional<std::string> setXfceTheme(bool dark)
 
 LinuxDesktopAppearance::LinuxDesktopAppearance()
 {
-    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    desktop_ = desktop != nullptr ? desktop : "";
+    desktop_ = currentDesktop();
 }
 
 std::optional<std::string> LinuxDesktopAppearance::setDarkMode(bool on)
 {
-    if (names(desktop_, "KDE")) return setPlasmaScheme(on);
-    if (names(desktop_, "XFCE")) return setXfceTheme(on);
+    if (desktopListNames(desktop_, "KDE")) return setPlasmaScheme(on);
+    if (desktopListNames(desktop_, "XFCE")) return setXfceTheme(on);
     return setGSettingsColorScheme(on);
 }
 
