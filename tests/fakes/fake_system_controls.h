@@ -87,7 +87,6 @@ public:
 class FakeDesktopLauncher : public DesktopLauncher {
 public:
     bool acceptsQueries = true;
-    std::optional<std::string> shortcut;
     std::vector<std::string> queries;
 
     bool searchDirectly(const std::string& query) override
@@ -95,7 +94,7 @@ public:
         queries.push_back(query);
         return acceptsQueries;
     }
-    std::optional<std::string> searchShortcut() override { return shortcut; }
+    std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 
 } // namespace twk::test

@@ -263,10 +263,10 @@ TEST_F(ShortcutTest, TextArgumentsReachProgramsOnlyAsData)
     ASSERT_TRUE(pollUntil([&] { return fs::exists(opened); }));
     EXPECT_EQ(readFile(opened), url);
     fs::remove(opened);
-    EXPECT_EQ(skills.searchWeb("$(touch pwned) `id` 'a\"b'; c"),
-              R"({"ok":true,"message":"opened https://www.google.com/search?q=%24%28touch%20pwned%29%20%60id%60%20%27a%22b%27%3B%20c"})");
+    EXPECT_EQ(skills.searchWeb("AT&T #1 $(touch pwned) `id` 'a\"b'; c"),
+              R"({"ok":true,"message":"opened https://www.google.com/search?q=AT%26T%20%231%20%24%28touch%20pwned%29%20%60id%60%20%27a%22b%27%3B%20c"})");
     ASSERT_TRUE(pollUntil([&] { return fs::exists(opened); }));
-    EXPECT_EQ(readFile(opened), "https://www.google.com/search?q=%24%28touch%20pwned%29%20%60id%60%20%27a%22b%27%3B%20c");
+    EXPECT_EQ(readFile(opened), "https://www.google.com/search?q=AT%26T%20%231%20%24%28touch%20pwned%29%20%60id%60%20%27a%22b%27%3B%20c");
 
     EXPECT_EQ(skills.openURL("twkunknown://x"), R"({"ok":false,"error":"could not open twkunknown://x"})");
     EXPECT_FALSE(fs::exists(pwned));

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -193,7 +194,8 @@ BoundedRun runBounded(const std::vector<std::string>& argv, const std::optional<
         const bool feeding = in.write.get() >= 0;
         if (feeding) fds[count++] = {in.write.get(), POLLOUT, 0};
         const auto until = drainUntil ? *drainUntil : deadline;
-        const auto wait = std::min<Clock::duration>(until - now, 50ms); // also notices the exit of a silent program
+        // Short waits also notice the exit of a program that writes nothing.
+        const auto wait = std::clamp<Clock::duration>(until - now, Clock::duration::zero(), 50ms);
         ::poll(fds.data(), count, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
 
         for (nfds_t i = 0; i < count; ++i) {
