@@ -94,6 +94,7 @@ public:
         queries.push_back(query);
         return acceptsQueries;
     }
+    bool openSearch() override { return false; }
     std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 

@@ -8,9 +8,10 @@
 namespace twk {
 
 /// The launcher of the Linux desktops: KRunner (KDE Plasma, or wherever it
-/// runs) takes a query over the session bus; GNOME's overview and Xfce's
-/// application finder open on their default shortcut. The desktop is told
-/// by XDG_CURRENT_DESKTOP.
+/// runs) takes a query over the session bus; GNOME Shell opens its overview,
+/// whose search takes what is typed, when asked over the session bus; Xfce's
+/// application finder opens on its default shortcut. The desktop is told by
+/// XDG_CURRENT_DESKTOP.
 class LinuxDesktopLauncher : public DesktopLauncher {
 public:
     /// The desktop from the environment.
@@ -18,6 +19,7 @@ public:
     explicit LinuxDesktopLauncher(std::string currentDesktop) : desktop_(std::move(currentDesktop)) {}
 
     bool searchDirectly(const std::string& query) override;
+    bool openSearch() override;
     std::optional<std::string> searchShortcut() override;
 
 private:
