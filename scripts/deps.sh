@@ -28,6 +28,8 @@ PACKAGES=(
   dconf-gsettings-backend dconf-service gsettings-desktop-schemas libglib2.0-bin
   # Wi-Fi tests: a NetworkManager stand-in on a private system bus
   python3-dbusmock
+  # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
+  python3 chromium
 )
 
 missing=()

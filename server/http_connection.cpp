@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 
 #include <sys/socket.h>
@@ -50,7 +51,10 @@ void HttpConnection::abort()
     deleteLater();
 }
 
-bool HttpConnection::isIdle() const { return socket_ && !closing_ && !paused_ && socket_->bytesToWrite() == 0; }
+bool HttpConnection::isIdle() const
+{
+    return socket_ && !closing_ && !paused_ && !awaiting_ && socket_->bytesToWrite() == 0;
+}
 
 void HttpConnection::pauseReading()
 {
@@ -80,7 +84,7 @@ void HttpConnection::rearmReading()
 
 void HttpConnection::processAvailable()
 {
-    if (paused_) return;
+    if (paused_ || awaiting_) return;
     if (closing_) {
         socket_->skip(socket_->bytesAvailable()); // a refused client may still be sending
         rearmReading();
@@ -115,9 +119,29 @@ void HttpConnection::processAvailable()
         }
         socket_->skip(total);
         continueSent_ = false;
+        if (routed.deferred) {
+            awaitAnswer(routed.deferred, request.keepAlive);
+            return;
+        }
         respond(routed.response, request.keepAlive);
     }
     if (socket_ && !paused_) rearmReading();
+}
+
+void HttpConnection::awaitAnswer(const std::function<void(std::function<void(const HttpResponse&)>)>& deferred, bool keepAlive)
+{
+    // Pipelined requests wait behind this one; the answer's own deadline
+    // (the provider's timeout) replaces the request timeout meanwhile.
+    awaiting_ = true;
+    timer_.stop();
+    QPointer<HttpConnection> self(this);
+    deferred([self, keepAlive](const HttpResponse& response) {
+        HttpConnection* connection = self.data();
+        if (connection == nullptr || connection->socket_ == nullptr) return; // the client has gone
+        connection->awaiting_ = false;
+        connection->respond(response, keepAlive);
+        connection->processAvailable();
+    });
 }
 
 void HttpConnection::respond(const HttpResponse& response, bool keepAlive)

@@ -40,6 +40,7 @@ public:
 private:
     void processAvailable();
     void respond(const HttpResponse& response, bool keepAlive);
+    void awaitAnswer(const std::function<void(std::function<void(const HttpResponse&)>)>& deferred, bool keepAlive);
     void closeAfterWrite();
     void handOver(const RealtimeGrant& grant);
     void pauseReading();
@@ -54,6 +55,7 @@ private:
     QTimer stallTimer_;
     qint64 readBufferBytes_;
     bool paused_ = false;
+    bool awaiting_ = false; // an answer is on its way from elsewhere
     bool closing_ = false;
     bool continueSent_ = false;
 };

@@ -3,11 +3,12 @@
 #include "common/error.h"
 #include "common/log.h"
 #include "platform/linux/quit_signals.h"
-#include "server_options.h"
+#include "server_config.h"
 #include "tarnwick_server.h"
 
 #include <QCoreApplication>
 
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv)
@@ -15,7 +16,11 @@ int main(int argc, char** argv)
     using namespace twk;
     using namespace twk::server;
 
-    const ParsedCommandLine command = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const ParsedCommandLine command =
+        loadServerOptions(std::vector<std::string>(argv + 1, argv + argc), [](const std::string& name) -> std::optional<std::string> {
+            const char* value = std::getenv(name.c_str());
+            return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        });
     if (!command.options) {
         (command.exitCode == 0 ? std::cout : std::cerr) << (command.exitCode == 0 ? "" : "tarnwick-server: ") << command.text;
         if (command.exitCode != 0) std::cerr << "\n";
@@ -27,6 +32,12 @@ int main(int argc, char** argv)
     try {
         TarnwickServer server(*command.options);
         server.listen();
+        const ServerOptions& o = *command.options;
+        if (o.configFile) logLine("[twk/server] configuration from " + *o.configFile);
+        logLine(o.upstream() ? "[twk/server] realtime sessions relayed to " + o.providerUrl + " (model " + o.modelName() + ")"
+                             : std::string("[twk/server] realtime sessions answered here (") + (o.scenario ? "scenario" : "demo replies") + ")");
+        logLine("[twk/server] plan " + o.plan + ": " +
+                (o.quotaMinutes > 0 ? std::to_string(o.quotaMinutes) + " minutes a month" : std::string("unlimited (metered)")));
         logLine("[twk/server] listening on " + server.origin() + " (data in " + server.dataDir() + ")");
         QCoreApplication::exec();
         server.shutdown();

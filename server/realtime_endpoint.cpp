@@ -1,6 +1,7 @@
 #include "realtime_endpoint.h"
 
 #include "realtime_connection.h"
+#include "realtime_relay.h"
 
 #include <QTcpSocket>
 #include <QWebSocket>
@@ -8,9 +9,9 @@
 namespace twk::server {
 
 RealtimeEndpoint::RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder, UsageService& usage,
-                                   LiveSessions& sessions)
+                                   LiveSessions& sessions, const ProviderClient* provider)
     : server_(QStringLiteral("tarnwick-server"), QWebSocketServer::NonSecureMode), engines_(engines), recorder_(recorder),
-      usage_(usage), sessions_(sessions)
+      provider_(provider), usage_(usage), sessions_(sessions)
 {
     connect(&server_, &QWebSocketServer::newConnection, this, [this] {
         while (QWebSocket* socket = server_.nextPendingConnection()) {
@@ -18,6 +19,11 @@ RealtimeEndpoint::RealtimeEndpoint(ConversationEngineFactory& engines, MessageRe
             if (!handshake) { // cannot happen: every handshake starts in adopt()
                 socket->abort();
                 socket->deleteLater();
+                continue;
+            }
+            if (provider_ != nullptr) {
+                auto* relay = new RealtimeRelay(socket, handshake->socket, ++connections_, *provider_, handshake->grant.secret, this);
+                relay->meterWith(usage_, handshake->grant.userId);
                 continue;
             }
             auto* connection = new RealtimeConnection(socket, handshake->socket, ++connections_, engines_, recorder_, this);
@@ -47,8 +53,19 @@ std::optional<RealtimeEndpoint::Handshake> RealtimeEndpoint::takeHandshake(const
 
 void RealtimeEndpoint::closeAll()
 {
-    for (RealtimeConnection* c : findChildren<RealtimeConnection*>(Qt::FindDirectChildrenOnly))
-        c->close(1001, "server shutting down");
+    // dynamic_cast, not findChildren: these classes carry no meta-object of their own.
+    for (QObject* child : children()) {
+        if (auto* c = dynamic_cast<RealtimeConnection*>(child)) c->close(1001, "server shutting down");
+        if (auto* r = dynamic_cast<RealtimeRelay*>(child)) r->close(1001, "server shutting down");
+    }
+}
+
+int RealtimeEndpoint::openSessions() const
+{
+    int open = 0;
+    for (QObject* child : children())
+        open += dynamic_cast<RealtimeConnection*>(child) != nullptr || dynamic_cast<RealtimeRelay*>(child) != nullptr ? 1 : 0;
+    return open;
 }
 
 } // namespace twk::server

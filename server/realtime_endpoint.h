@@ -3,6 +3,7 @@
 #include "conversation_engine.h"
 #include "live_sessions.h"
 #include "message_recorder.h"
+#include "provider_client.h"
 #include "usage_service.h"
 
 #include <QList>
@@ -21,12 +22,16 @@ namespace twk::server {
 /// whose handshake the WebSocket server then completes on the same port.
 class RealtimeEndpoint : public QObject {
 public:
-    RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder, UsageService& usage, LiveSessions& sessions);
+    /// With a `provider`, sessions are relayed to it instead of answered by the engines.
+    RealtimeEndpoint(ConversationEngineFactory& engines, MessageRecorder* recorder, UsageService& usage, LiveSessions& sessions,
+                     const ProviderClient* provider = nullptr);
 
     /// Takes over an authorised upgrade request's socket; it counts as a live session of its credential until it is gone.
     void adopt(QTcpSocket* socket, const RealtimeGrant& grant);
     /// Server shutdown: every client gets a "going away" close.
     void closeAll();
+    /// Sessions still open (answered here or relayed).
+    int openSessions() const;
 
 private:
     QWebSocketServer server_;
@@ -39,6 +44,7 @@ private:
     std::optional<Handshake> takeHandshake(const QWebSocket* socket);
 
     MessageRecorder* recorder_;
+    const ProviderClient* provider_;
     UsageService& usage_;
     LiveSessions& sessions_;
     QList<Handshake> handshaking_;

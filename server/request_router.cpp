@@ -80,10 +80,22 @@ std::string seconds(double s)
     return text;
 }
 
+ordered_json mintJson(const UsageService::Granted& granted, int64_t expiresAt)
+{
+    ordered_json j;
+    j["clientSecret"] = granted.secret.secret;
+    j["expiresAt"] = expiresAt;
+    j["model"] = granted.model;
+    j["plan"] = granted.status.plan;
+    j["remainingSeconds"] = granted.status.remainingSeconds;
+    j["quotaSeconds"] = granted.status.quotaSeconds;
+    return j;
+}
+
 } // namespace
 
-RequestRouter::RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings)
-    : usage_(usage), sessions_(sessions), settings_(std::move(settings))
+RequestRouter::RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings, ProviderClient* provider)
+    : usage_(usage), sessions_(sessions), settings_(std::move(settings)), provider_(provider)
 {
 }
 
@@ -115,6 +127,7 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
             return refused;
         }
         if (request.path == realtimePath) return realtime(request);
+        if (provider_ != nullptr && it->second.handler == &RequestRouter::mint) return mintUpstream(request);
         if (request.path.starts_with("/api/agent/"))
             throw Refusal{501, "agent rounds are not available on this server yet"};
         if (request.path == "/api/health") return {jsonResponse(200, {{"ok", true}, {"service", "tarnwick-server"}})};
@@ -130,38 +143,77 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
     }
 }
 
-HttpResponse RequestRouter::mint(const HttpRequest& request)
+std::string RequestRouter::allowedUser(const HttpRequest& request, std::string userId) const
 {
-    const json body = objectBody(request);
-    const std::string userId = checkedUserId(member(body, "userId"));
+    const auto& allowed = settings_.allowedUsers;
+    if (allowed.empty() || std::find(allowed.begin(), allowed.end(), userId) != allowed.end()) return userId;
+    logLine("[twk/server] " + request.method + " " + request.path + " refused: installation " + shortId(userId) +
+            " is not on the allow-list");
+    throw Refusal{403, "this installation is not allowed on this server"};
+}
+
+std::optional<HttpResponse> RequestRouter::mintRefusal(const std::string& userId, const std::string& peer)
+{
     const int64_t now = usage_.now();
-    for (auto [limiter, key] : {std::pair{&mintsByPeer_, "peer " + request.peer}, std::pair{&mintsByUser_, userId}}) {
+    for (auto [limiter, key] : {std::pair{&mintsByPeer_, "peer " + peer}, std::pair{&mintsByUser_, userId}}) {
         if (limiter->allow(key, now)) continue;
-        logLine("[twk/server] credential refused for " + shortId(userId) + " from " + request.peer + ": too many requests");
+        logLine("[twk/server] credential refused for " + shortId(userId) + " from " + peer + ": too many requests");
         HttpResponse r = errorResponse(429, "too many credential requests; try again later");
         r.headers.emplace_back("Retry-After", std::to_string(std::max(1, limiter->secondsUntilAllowed(key, now))));
         return r;
     }
+    const auto refused = usage_.refusal(userId);
+    if (!refused) return std::nullopt;
+    logLine("[twk/server] credential refused for " + shortId(userId) + ": quota used (" + seconds(refused->status.usedSeconds) + ")");
+    ordered_json j;
+    j["error"] = "quota exceeded: the " + refused->status.plan + " plan's minutes for this month are used up";
+    j["plan"] = refused->status.plan;
+    j["remainingSeconds"] = refused->status.remainingSeconds;
+    return jsonResponse(402, j);
+}
+
+HttpResponse RequestRouter::mint(const HttpRequest& request)
+{
+    const json body = objectBody(request);
+    const std::string userId = allowedUser(request, checkedUserId(member(body, "userId")));
+    if (auto refused = mintRefusal(userId, request.peer)) return *refused;
     auto outcome = usage_.mint(userId);
-    if (auto* refused = std::get_if<UsageService::Refused>(&outcome)) {
-        logLine("[twk/server] credential refused for " + shortId(userId) + ": quota used (" +
-                seconds(refused->status.usedSeconds) + ")");
-        ordered_json j;
-        j["error"] = "quota exceeded: the " + refused->status.plan + " plan's minutes for this month are used up";
-        j["plan"] = refused->status.plan;
-        j["remainingSeconds"] = refused->status.remainingSeconds;
-        return jsonResponse(402, j);
-    }
+    if (std::holds_alternative<UsageService::Refused>(outcome)) // used up between the check and the mint: cannot happen on one thread
+        return errorResponse(402, "quota exceeded");
     const auto& granted = std::get<UsageService::Granted>(outcome);
     logLine("[twk/server] credential for " + shortId(userId) + " (" + seconds(granted.status.remainingSeconds) + " left)");
-    ordered_json j;
-    j["clientSecret"] = granted.secret.secret;
-    j["expiresAt"] = granted.secret.expiresAtMs / 1000; // Unix seconds, as credentials state their expiry
-    j["model"] = granted.model;
-    j["plan"] = granted.status.plan;
-    j["remainingSeconds"] = granted.status.remainingSeconds;
-    j["quotaSeconds"] = granted.status.quotaSeconds;
-    return jsonResponse(200, j);
+    return jsonResponse(200, mintJson(granted, granted.secret.expiresAtMs / 1000)); // Unix seconds, as credentials state their expiry
+}
+
+RequestRouter::Routed RequestRouter::mintUpstream(const HttpRequest& request)
+{
+    const json body = objectBody(request);
+    const std::string userId = allowedUser(request, checkedUserId(member(body, "userId")));
+    if (auto refused = mintRefusal(userId, request.peer)) return {*refused};
+    Routed routed;
+    routed.deferred = [this, userId](std::function<void(const HttpResponse&)> answer) {
+        provider_->mintClientSecret([this, userId, answer](const ProviderClient::MintResult& result) {
+            if (const auto* failure = std::get_if<ProviderFailure>(&result)) {
+                logLine("[twk/server] credential for " + shortId(userId) + " failed at the provider (" +
+                        std::to_string(failure->status) + ")");
+                answer(errorResponse(failure->status, failure->message));
+                return;
+            }
+            const auto& secret = std::get<ProviderSecret>(result);
+            // An expiry the provider did not state: the local lifetime.
+            const int64_t expiresAtMs = secret.expiresAt > 0 ? secret.expiresAt * 1000 : usage_.now() + usage_.settings().secretTtlMs;
+            try {
+                const UsageService::Granted granted = usage_.adopt(userId, secret.value, expiresAtMs);
+                logLine("[twk/server] credential for " + shortId(userId) + " from the provider (" +
+                        seconds(granted.status.remainingSeconds) + " left)");
+                answer(jsonResponse(200, mintJson(granted, expiresAtMs / 1000)));
+            } catch (const Error& e) {
+                logLine("[twk/server] storing a provider credential failed: " + e.description());
+                answer(errorResponse(500, "storage failure"));
+            }
+        });
+    };
+    return routed;
 }
 
 HttpResponse RequestRouter::status(const HttpRequest& request)
@@ -174,7 +226,7 @@ HttpResponse RequestRouter::status(const HttpRequest& request)
         if (userId) throw Refusal{400, "userId is given more than once"};
         userId = value;
     }
-    const std::string id = checkedUserId(userId ? &*userId : nullptr);
+    const std::string id = allowedUser(request, checkedUserId(userId ? &*userId : nullptr));
     const UsageStatus usage = usage_.status(id);
     logLine("[twk/server] status for " + shortId(id) + ": " + seconds(usage.usedSeconds) + " used, " +
             seconds(usage.remainingSeconds) + " left");
@@ -184,7 +236,7 @@ HttpResponse RequestRouter::status(const HttpRequest& request)
 HttpResponse RequestRouter::track(const HttpRequest& request)
 {
     const json body = objectBody(request);
-    const std::string userId = checkedUserId(member(body, "userId"));
+    const std::string userId = allowedUser(request, checkedUserId(member(body, "userId")));
     const json* seconds = member(body, "seconds");
     if (seconds == nullptr) throw Refusal{400, "seconds is missing"};
     if (!seconds->is_number()) throw Refusal{400, "seconds must be a number"};

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "http_request.h"
+#include "provider_client.h"
 #include "http_response.h"
 #include "live_sessions.h"
 #include "rate_limiter.h"
 #include "usage_service.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,13 +21,17 @@ public:
         HttpResponse response;  // when not upgrading
         bool upgrade = false;   // an authorised realtime WebSocket request: hand the socket over
         RealtimeGrant grant = {}; // when upgrading: whose session it is
+        /// When set, the answer comes later: call it with what to do with the answer.
+        std::function<void(std::function<void(const HttpResponse&)>)> deferred = {};
     };
 
     struct Settings {
         std::vector<std::string> allowedHosts; // Host names served besides localhost and IP literals
+        std::vector<std::string> allowedUsers; // installation ids served; empty: any
     };
 
-    RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings = {});
+    /// With a `provider`, credentials are minted there (the local plan and quota still apply).
+    RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings = {}, ProviderClient* provider = nullptr);
 
     /// Credentials per installation and per client address: a burst, then a steady rate.
     static constexpr double mintBurstPerUser = 10, mintsPerSecondPerUser = 1.0 / 6;
@@ -37,6 +43,10 @@ public:
 
 private:
     HttpResponse mint(const HttpRequest& request);
+    Routed mintUpstream(const HttpRequest& request);
+    /// The refusal of a credential before any is made (rate, quota), if any.
+    std::optional<HttpResponse> mintRefusal(const std::string& userId, const std::string& peer);
+    std::string allowedUser(const HttpRequest& request, std::string userId) const;
     HttpResponse status(const HttpRequest& request);
     HttpResponse track(const HttpRequest& request);
     Routed realtime(const HttpRequest& request);
@@ -44,6 +54,7 @@ private:
     UsageService& usage_;
     const LiveSessions& sessions_;
     Settings settings_;
+    ProviderClient* provider_;
     RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
     RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};
 };

@@ -45,13 +45,19 @@ SecretStore::SecretStore(SqliteDatabase& db) : db_(db)
 
 SecretStore::Issued SecretStore::issue(std::string_view userId, std::string_view model, int64_t nowMs, int64_t ttlMs)
 {
+    Issued issued{randomSecret(), nowMs + ttlMs};
+    store(issued.secret, userId, model, nowMs, issued.expiresAtMs);
+    return issued;
+}
+
+void SecretStore::store(std::string_view secret, std::string_view userId, std::string_view model, int64_t nowMs, int64_t expiresAtMs)
+{
     SqliteDatabase::Statement purge(db_, "DELETE FROM client_secrets WHERE expires_at <= ?1");
     purge.bind(1, nowMs).step();
-    Issued issued{randomSecret(), nowMs + ttlMs};
-    SqliteDatabase::Statement insert(db_, R"(INSERT INTO client_secrets (secret_sha256, user_id, model, issued_at, expires_at)
+    // The same secret twice (a provider that repeats itself) keeps the later grant.
+    SqliteDatabase::Statement insert(db_, R"(INSERT OR REPLACE INTO client_secrets (secret_sha256, user_id, model, issued_at, expires_at)
         VALUES (?1, ?2, ?3, ?4, ?5))");
-    insert.bind(1, hashOf(issued.secret)).bind(2, userId).bind(3, model).bind(4, nowMs).bind(5, issued.expiresAtMs).step();
-    return issued;
+    insert.bind(1, hashOf(secret)).bind(2, userId).bind(3, model).bind(4, nowMs).bind(5, expiresAtMs).step();
 }
 
 std::optional<SecretStore::Grant> SecretStore::validate(std::string_view secret, int64_t nowMs)

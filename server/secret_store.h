@@ -29,6 +29,8 @@ public:
     /// A new random secret for `userId`, valid until now + ttl; expired ones
     /// are purged on the way. The caller holds the transaction.
     Issued issue(std::string_view userId, std::string_view model, int64_t nowMs, int64_t ttlMs);
+    /// Keeps a secret issued elsewhere (by the hosted service) until `expiresAtMs`.
+    void store(std::string_view secret, std::string_view userId, std::string_view model, int64_t nowMs, int64_t expiresAtMs);
     /// The grant behind `secret` if it was issued and has not expired.
     std::optional<Grant> validate(std::string_view secret, int64_t nowMs);
 

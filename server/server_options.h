@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,8 +14,21 @@ struct ServerOptions {
     std::optional<std::string> scenario;
     std::optional<std::string> record;
     int secretTtlSeconds = 600;
-    std::string model = "tarnwick-local";
+    std::optional<std::string> model; // unset: tarnwick-local, or the provider's default model
     std::vector<std::string> allowedHosts; // --allow-host, repeatable
+    std::optional<std::string> configFile; // --config
+    std::string plan = "free";
+    int quotaMinutes = 0; // 0: unlimited (metered, never refused)
+    std::string providerUrl = "https://api.openai.com";
+    std::optional<std::string> providerKeyFile;
+    int providerTimeoutSeconds = 15;
+    std::vector<std::string> allowedUsers; // --allow-user, repeatable; lower-case UUIDs
+
+    /// The hosted service's key: from the environment or a private file,
+    /// never from the command line or the configuration file. Never logged.
+    std::string providerKey;
+    bool upstream() const { return !providerKey.empty(); }
+    std::string modelName() const { return model.value_or(upstream() ? "gpt-realtime" : "tarnwick-local"); }
 };
 
 /// The command line, read: options to run with, or text to print and an exit status.
@@ -24,8 +38,12 @@ struct ParsedCommandLine {
     std::string text; // help (exit 0) or the problem (exit 2)
 };
 
-/// `arguments` excludes the program name.
+/// `arguments` excludes the program name. Reads nothing but the arguments.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+/// Applies one option (name without the leading "--") to `options`; the
+/// problem in words when the value is not acceptable.
+std::optional<std::string> applyOption(ServerOptions& options, const std::string& name, const std::string& value);
 
 std::string usageText();
 

@@ -31,10 +31,15 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
     db_ = std::make_unique<SqliteDatabase>(database);
 
     UsageService::Settings settings;
-    settings.model = options.model;
+    settings.model = options.modelName();
+    settings.plan = Plan{options.plan, options.quotaMinutes * 60.0};
     settings.secretTtlMs = int64_t(options.secretTtlSeconds) * 1000;
     usage_ = std::make_unique<UsageService>(*db_, settings, [] { return QDateTime::currentMSecsSinceEpoch(); });
-    router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts});
+    if (options.upstream())
+        provider_ = std::make_unique<ProviderClient>(
+            ProviderSettings{options.providerUrl, options.providerKey, options.modelName(), options.providerTimeoutSeconds * 1000});
+    router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts, options.allowedUsers},
+                                              provider_.get());
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
@@ -42,7 +47,7 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
         engines_ = std::make_unique<DemoEngineFactory>();
     if (options.record) recorder_ = std::make_unique<MessageRecorder>(*options.record);
 
-    realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get(), *usage_, sessions_);
+    realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get(), *usage_, sessions_, provider_.get());
     ConnectionLimits::Caps caps;
     caps.total = ConnectionLimits::affordableTotal(caps.total);
     caps.perPeer = std::min(caps.perPeer, caps.total);
@@ -55,6 +60,12 @@ void TarnwickServer::listen()
 {
     const QHostAddress address(QString::fromStdString(options_.address));
     if (address.isNull()) throw Error("twk.server", 2, "--address needs an IP address such as 127.0.0.1, not " + options_.address);
+    // The key pays for every session: beyond loopback, only known installations may use it.
+    if (options_.upstream() && !address.isLoopback() && options_.allowedUsers.empty())
+        throw Error("twk.server", 4,
+                    "refusing to listen on " + options_.address + " with a provider key and no allow-user: anyone who "
+                    "reaches the server could spend the provider account; add allow-user = ID for each installation "
+                    "(twk.userId in its ~/.config/tarnwick/tarnwick.conf)");
     if (!http_->listen(address, quint16(options_.port)))
         throw Error("twk.server", 3, "cannot listen on " + options_.address + ":" + std::to_string(options_.port) + ": " +
                                          http_->errorString().toStdString());
@@ -72,7 +83,7 @@ void TarnwickServer::shutdown()
     http_->close();
     realtime_->closeAll();
     QDeadlineTimer deadline(1000);
-    while (!deadline.hasExpired() && !realtime_->findChildren<RealtimeConnection*>().isEmpty()) {
+    while (!deadline.hasExpired() && realtime_->openSessions() > 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -4,6 +4,7 @@
 #include "http_server.h"
 #include "live_sessions.h"
 #include "message_recorder.h"
+#include "provider_client.h"
 #include "realtime_endpoint.h"
 #include "request_router.h"
 #include "server_options.h"
@@ -24,7 +25,8 @@ public:
     explicit TarnwickServer(const ServerOptions& options);
     ~TarnwickServer();
 
-    /// Binds the port; throws twk::Error when it cannot.
+    /// Binds the port; throws twk::Error when it cannot, or when a provider
+    /// key would be open to anyone beyond loopback.
     void listen();
     /// "http://127.0.0.1:8787": where the server listens.
     std::string origin() const;
@@ -40,6 +42,7 @@ private:
     std::unique_ptr<UsageService> usage_;
     LiveSessions sessions_;
     std::unique_ptr<RequestRouter> router_;
+    std::unique_ptr<ProviderClient> provider_; // with a provider key: credentials and sessions come from there
     std::unique_ptr<ConversationEngineFactory> engines_;
     std::unique_ptr<MessageRecorder> recorder_;
     std::unique_ptr<RealtimeEndpoint> realtime_;

@@ -18,8 +18,10 @@ UsageStatus UsageService::read(const std::string& userId, int64_t nowMs)
     s.plan = settings_.plan.name;
     s.quotaSeconds = settings_.plan.quotaSeconds;
     s.usedSeconds = usage_.usedSeconds(userId, period.startMs);
-    // A report may take it past the quota: never below zero.
-    s.remainingSeconds = std::max(0.0, s.quotaSeconds - s.usedSeconds);
+    // A report may take it past the quota: never below zero. Unlimited time
+    // is still bounded by what is left of the month.
+    s.remainingSeconds = s.quotaSeconds > 0 ? std::max(0.0, s.quotaSeconds - s.usedSeconds)
+                                            : std::max(1.0, double(period.endMs - nowMs) / 1000);
     s.resetAtMs = period.endMs;
     s.tokens = usage_.tokens(userId, period.startMs);
     return s;
@@ -32,6 +34,23 @@ std::variant<UsageService::Granted, UsageService::Refused> UsageService::mint(co
     UsageStatus status = read(userId, now);
     if (status.remainingSeconds <= 0) return Refused{std::move(status)};
     Granted granted{secrets_.issue(userId, settings_.model, now, settings_.secretTtlMs), settings_.model, std::move(status)};
+    tx.commit();
+    return granted;
+}
+
+std::optional<UsageService::Refused> UsageService::refusal(const std::string& userId)
+{
+    UsageStatus status = read(userId, nowMs_());
+    if (status.remainingSeconds > 0) return std::nullopt;
+    return Refused{std::move(status)};
+}
+
+UsageService::Granted UsageService::adopt(const std::string& userId, const std::string& secret, int64_t expiresAtMs)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    secrets_.store(secret, userId, settings_.model, now, expiresAtMs);
+    Granted granted{{secret, expiresAtMs}, settings_.model, read(userId, now)};
     tx.commit();
     return granted;
 }

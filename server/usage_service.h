@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -15,7 +16,7 @@ namespace twk::server {
 /// The plan every anonymous installation gets.
 struct Plan {
     std::string name = "free";
-    double quotaSeconds = 15 * 60;
+    double quotaSeconds = 15 * 60; // 0: unlimited, metered but never refused
 };
 
 struct UsageStatus {
@@ -49,6 +50,12 @@ public:
 
     /// A credential, or a refusal when the period's quota is used up.
     std::variant<Granted, Refused> mint(const std::string& userId);
+    /// The quota check of a mint whose credential comes from elsewhere (the
+    /// hosted service): the refusal, or nothing when a credential may be had.
+    std::optional<Refused> refusal(const std::string& userId);
+    /// Keeps a credential minted elsewhere for `userId`, so that it opens the
+    /// realtime endpoint here until `expiresAtMs`.
+    Granted adopt(const std::string& userId, const std::string& secret, int64_t expiresAtMs);
     UsageStatus status(const std::string& userId);
     /// Seconds the client reports. Those the server metered itself and that
     /// no report has matched yet absorb the report first, so a session that

@@ -11,6 +11,7 @@ void AppDelegate::applicationDidFinishLaunching()
     // The tray controller reads the permissions when it is built; until it
     // exists the delegate does, so the state is right from the start.
     refreshPermissions(state_, permissions_);
+    bridge_.start();
     logLine("[twk] MenuBarController constructed");
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/url_router.h"
+#include "bridge/chrome_bridge.h"
 #include "platform/permissions.h"
 
 #include <string>
@@ -14,8 +15,8 @@ namespace twk {
 /// as they are built.
 class AppDelegate {
 public:
-    AppDelegate(AppState& state, Permissions& permissions, UrlRouter& router)
-        : state_(state), permissions_(permissions), router_(router)
+    AppDelegate(AppState& state, Permissions& permissions, UrlRouter& router, ChromeBridge& bridge)
+        : state_(state), permissions_(permissions), router_(router), bridge_(bridge)
     {
     }
 
@@ -26,6 +27,7 @@ private:
     AppState& state_;
     Permissions& permissions_;
     UrlRouter& router_;
+    ChromeBridge& bridge_;
 };
 
 } // namespace twk

@@ -39,6 +39,13 @@ Expected<std::string> checkedOrigin(const std::string& variable, const std::stri
     return origin;
 }
 
+std::optional<int> parsePort(const std::string& text)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return {};
+    const int port = std::stoi(text);
+    return port >= 1 && port <= 65535 ? std::optional<int>(port) : std::nullopt;
+}
+
 } // namespace
 
 Expected<ServiceConfig> loadServiceConfig(const EnvLookup& env)
@@ -54,7 +61,15 @@ Expected<ServiceConfig> loadServiceConfig(const EnvLookup& env)
                                   {"ws", "wss"});
     if (!realtime) return realtime.error();
     const auto override = env("TARNWICK_BACKEND_URL");
-    return ServiceConfig{std::move(backend).value(), std::move(realtime).value(), !override || override->empty()};
+    ServiceConfig config{std::move(backend).value(), std::move(realtime).value(), !override || override->empty(),
+                         28371, ""};
+    if (const auto port = env("TARNWICK_BRIDGE_PORT"); port && !port->empty()) {
+        const auto value = parsePort(*port);
+        if (!value) return Error("twk.config", 1, "TARNWICK_BRIDGE_PORT \"" + *port + "\" is not a port number (1-65535)");
+        config.bridgePort = *value;
+    }
+    config.extensionIds = env("TARNWICK_EXTENSION_IDS").value_or("");
+    return config;
 }
 
 Expected<ServiceConfig> loadServiceConfig()

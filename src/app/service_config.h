@@ -19,6 +19,11 @@ struct ServiceConfig {
     std::string realtimeOrigin;
     /// True when the backend origin is the built-in one (no override).
     bool builtInBackend = true;
+    /// The browser bridge's loopback port (TARNWICK_BRIDGE_PORT; tests move it).
+    int bridgePort = 28371;
+    /// Browser extensions the bridge lets in (TARNWICK_EXTENSION_IDS, separated
+    /// by commas or spaces); empty lets in any extension, never a web page.
+    std::string extensionIds;
 };
 
 using EnvLookup = std::function<std::optional<std::string>(const std::string& name)>;

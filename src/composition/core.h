@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/linux_desktop_appearance.h"
@@ -18,6 +19,7 @@
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
+#include "platform/linux/qt_websocket_listener.h"
 #include "platform/linux/script_automations.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
@@ -25,7 +27,12 @@
 namespace twk {
 
 struct Core {
-    explicit Core(const ServiceConfig& config) : backend(http, settings, config.backendOrigin) {}
+    explicit Core(const ServiceConfig& config)
+        : backend(http, settings, config.backendOrigin),
+          bridge(loop, bridgeListener, ExtensionOriginPolicy(ExtensionOriginPolicy::parseIds(config.extensionIds)),
+                 static_cast<std::uint16_t>(config.bridgePort))
+    {
+    }
     // Skills still running on a worker use the objects below: they finish
     // before any of those is freed.
     ~Core() { workers.stop(); }
@@ -48,7 +55,9 @@ struct Core {
     ScriptAutomations automations;
     LinuxDesktopLauncher launcher;
     Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher}};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    QtWebSocketListener bridgeListener;
+    ChromeBridge bridge;
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
 };
 
 } // namespace twk

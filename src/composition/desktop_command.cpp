@@ -31,7 +31,7 @@ struct DesktopApp {
     LinuxAppShell shell;
     UrlRouter router{core.loop, [this] { core.state.refreshStatus(); }};
     Relauncher relauncher{shell, core.loop};
-    AppDelegate delegate{core.state, permissions, router};
+    AppDelegate delegate{core.state, permissions, router, core.bridge};
     QuitSignals quitSignals;
 };
 

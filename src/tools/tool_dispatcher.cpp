@@ -9,6 +9,7 @@
 #include "tools/skill_routes.h"
 #include "tools/system_prompt.h"
 #include "tools/tool_catalogue.h"
+#include "tools/web_routes.h"
 
 #include <exception>
 
@@ -19,6 +20,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
     addSkillRoutes(routes_, services.skills, services.workers);
+    addWebRoutes(routes_, services.bridge);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

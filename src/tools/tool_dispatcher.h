@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/app_types.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/main_loop.h"
 #include "common/worker_pool.h"
@@ -37,6 +38,8 @@ public:
         Skills& skills;
         /// Where routes run work that must not hold up the main thread.
         WorkerPool& workers;
+        /// The browser extension's connection, for web tasks.
+        ChromeBridge& bridge;
     };
 
     explicit ToolDispatcher(const Services& services);

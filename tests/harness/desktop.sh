@@ -93,6 +93,9 @@ export QT_QPA_PLATFORM=xcb GDK_BACKEND=x11
 # their state in this run's folders too, never in the user's.
 wait_for 10 dbus-update-activation-environment XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME HOME
 unset NO_AT_BRIDGE WAYLAND_DISPLAY
+# The browser bridge's port is machine-wide: each desktop's Tarnwick gets a free one of its own.
+TARNWICK_BRIDGE_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+export TARNWICK_BRIDGE_PORT
 
 # Accessibility bus: the launcher starts its own dbus-daemon and publishes
 # its address on the root window; the registry daemon starts on first use.

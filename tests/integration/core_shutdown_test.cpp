@@ -15,7 +15,11 @@ namespace {
 // free otherwise).
 TEST(CoreShutdown, ASkillInFlightFinishesBeforeTheObjectsItUsesAreFreed)
 {
-    auto core = std::make_unique<Core>(ServiceConfig{"http://127.0.0.1:9", "ws://127.0.0.1:9", false});
+    ServiceConfig config;
+    config.backendOrigin = "http://127.0.0.1:9";
+    config.realtimeOrigin = "ws://127.0.0.1:9";
+    config.builtInBackend = false;
+    auto core = std::make_unique<Core>(config);
     std::atomic<bool> started{false};
     std::atomic<bool> finished{false};
     core->workers.post([&started, &finished, &skills = core->skills] {

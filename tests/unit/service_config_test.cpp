@@ -31,6 +31,7 @@ TEST(ServiceConfig, EnvironmentOverridesTheBuiltInOrigins)
     EXPECT_FALSE(custom.value().builtInBackend);
 
     EXPECT_EQ(load({{"TARNWICK_BACKEND_URL", ""}}).value().backendOrigin, builtIn.value().backendOrigin);
+    EXPECT_EQ(load({{"TARNWICK_BRIDGE_PORT", "40123"}}).value().bridgePort, 40123);
 }
 
 TEST(ServiceConfig, RefusesWhatIsNotAnOriginOfTheRightKindNamingTheVariable)
@@ -40,6 +41,8 @@ TEST(ServiceConfig, RefusesWhatIsNotAnOriginOfTheRightKindNamingTheVariable)
         {"TARNWICK_BACKEND_URL", "https://"},            {"TARNWICK_BACKEND_URL", "https://x.org/api"},
         {"TARNWICK_BACKEND_URL", "https://x.org?a=1"},   {"TARNWICK_REALTIME_URL", "http://127.0.0.1:1"},
         {"TARNWICK_REALTIME_URL", "ws://h/v1/realtime"}, {"TARNWICK_REALTIME_URL", "ws:/h"},
+        {"TARNWICK_BRIDGE_PORT", "0"},                   {"TARNWICK_BRIDGE_PORT", "65536"},
+        {"TARNWICK_BRIDGE_PORT", "80a"},                 {"TARNWICK_BRIDGE_PORT", "-1"},
     };
     for (const auto& [name, value] : bad) {
         const auto config = load({{name, value}});

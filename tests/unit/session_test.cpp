@@ -1,3 +1,4 @@
+#include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_audio_system.h"
 #include "common/worker_pool.h"
 #include "fakes/fake_host.h"
@@ -41,7 +42,9 @@ protected:
     test::FakeMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     WorkerPool workers{1};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    test::FakeWebSocketListener bridgeListener;
+    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
     test::FakeWebSocketFactory sockets;
     std::shared_ptr<Session> session;
     std::function<Expected<HttpResponse>()> mintAnswer = [] { return FakeHttpClient::reply(200, mintBody); };

@@ -1,9 +1,11 @@
 #include "app/app_state.h"
+#include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_media_keys.h"
 #include "fakes/fake_system_controls.h"
+#include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_workspace.h"
 #include "fakes/memory_settings.h"
 #include "fakes/run_task.h"
@@ -50,7 +52,9 @@ protected:
                    .launcher = launcher,
                    .shortcutTimeLimit = 3s}};
     WorkerPool workers{1};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    test::FakeWebSocketListener bridgeListener;
+    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
 };
 
 TEST_F(SystemSkillsTest, VolumeIsClampedAndFallsBackToEachChannel)

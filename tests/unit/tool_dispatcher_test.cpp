@@ -2,6 +2,7 @@
 #include "common/cancellation_token.h"
 #include "common/log.h"
 #include "common/worker_pool.h"
+#include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_media_keys.h"
 #include "fakes/fake_workspace.h"
@@ -47,7 +48,9 @@ protected:
     test::FakeMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     WorkerPool workers{1};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers}};
+    test::FakeWebSocketListener bridgeListener;
+    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
 };
 
 TEST_F(ToolDispatcherTest, NamesWithoutARouteAreRefusedByName)
@@ -63,7 +66,7 @@ TEST_F(ToolDispatcherTest, EveryOfferedToolHasARouteSaveThoseStillAwaitingOne)
     // this list when its route lands; once the last has landed it is empty.
     const std::set<std::string> awaitingRoute{
         "send_imessage", "message_in_app", "compose_email", "add_reminder", "add_calendar_event",
-        "press_key", "web_command", "web_navigate", "do_task"};
+        "press_key", "do_task"};
     std::set<std::string> offered;
     for (const auto& tool : ToolDispatcher::schema()) {
         const std::string name = tool["name"];
@@ -158,6 +161,30 @@ TEST_F(ToolDispatcherTest, SkillToolsReadTheirArgumentsAndAnswerWithTheSkillsTex
     EXPECT_EQ(run("play_on_apple_music", "{}"), R"({"ok":false,"error":"Apple Music: invalid query"})");
     EXPECT_EQ(workspace.activated, std::vector<int>{7});
     EXPECT_EQ(workspace.terminated, std::vector<int>{7});
+}
+
+TEST_F(ToolDispatcherTest, WebToolsAskTheBrowserExtensionAndReturnItsAnswerUnchanged)
+{
+    bridge.start();
+    EXPECT_EQ(run("web_command", R"({"task":"find flights"})"),
+              R"({"ok":false,"error":"Chrome extension not connected. Open Chrome with tarnwick extension installed and try again."})");
+    auto extension = bridgeListener.connect();
+    EXPECT_EQ(run("web_command", R"({"task":""})"), R"({"ok":false,"error":"missing task"})");
+    EXPECT_EQ(run("web_navigate", R"({"url":42})"), R"({"ok":false,"error":"missing url"})");
+    EXPECT_TRUE(extension->sentTexts.empty());
+
+    const auto answerFirst = [&](const std::string& reply) {
+        extension->onSent = [&, reply](const nlohmann::json& request) {
+            extension->receive(R"({"id":")" + request["id"].get<std::string>() + "\"," + reply + "}");
+        };
+    };
+    answerFirst(R"("result":{"title":"Flights"})");
+    EXPECT_EQ(run("web_command", R"({"task":"find flights","url":"https://a.example"})"), R"({"title":"Flights"})");
+    EXPECT_EQ(nlohmann::json::parse(extension->sentTexts.back())["params"],
+              nlohmann::json({{"task", "find flights"}, {"url", "https://a.example"}}));
+    answerFirst(R"("error":"page did not load")");
+    EXPECT_EQ(run("web_navigate", R"({"url":"https://b.example"})"), R"({"ok":false,"error":"page did not load"})");
+    EXPECT_EQ(nlohmann::json::parse(extension->sentTexts.back())["method"], "navigate");
 }
 
 } // namespace

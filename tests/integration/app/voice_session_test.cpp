@@ -98,7 +98,10 @@ TEST_F(VoiceSession, SpeechIsStreamedInRealTimeAndTheConnectedTimeIsReportedOnIn
     const auto statusLine = log.find("status for " + shortUserId(), tracked.position(0));
     EXPECT_NE(statusLine, std::string::npos) << "no status refresh after the report:\n" << log;
     const json status = usageStatus();
-    EXPECT_NEAR(status["usedSeconds"].get<double>(), seconds, 0.06);
+    // The server also meters the connection itself and keeps the larger
+    // figure; its count may run a little past the client's, never short of it.
+    EXPECT_GE(status["usedSeconds"].get<double>(), seconds - 0.06);
+    EXPECT_LE(status["usedSeconds"].get<double>(), seconds + 1.0);
     const auto left = static_cast<long long>(status["remainingSeconds"].get<double>());
     EXPECT_TRUE(hasLine(out, "usage: " + std::to_string(left / 60) + "m " + std::to_string(left % 60) +
                                  "s left this month (free plan)"))

@@ -27,11 +27,12 @@ protected:
 
     void SetUp() override { reopen(); }
 
-    void reopen()
+    void reopen(double quotaSeconds = 15 * 60)
     {
         service.reset();
         db = std::make_unique<SqliteDatabase>(dir.path().toStdString() + "/usage.sqlite3");
         UsageService::Settings settings;
+        settings.plan.quotaSeconds = quotaSeconds;
         settings.model = "m1";
         settings.secretTtlMs = 60'000;
         service = std::make_unique<UsageService>(*db, settings, [this] { return now; });
@@ -137,6 +138,25 @@ TEST_F(UsageServiceTest, TokenCountsStopAtTheLargestIntegerInsteadOfOverflowing)
     service->track(alice, 1, {{"input", huge}});
     const auto status = service->track(alice, 1, {{"input", 100}});
     EXPECT_EQ(status.tokens.at("input"), std::numeric_limits<int64_t>::max());
+}
+
+TEST_F(UsageServiceTest, AnUnlimitedPlanMetersButNeverRefuses)
+{
+    reopen(0);
+    service->track(alice, 40 * 24 * 3600.0, {}); // more than a month
+    EXPECT_FALSE(service->refusal(alice));
+    const UsageStatus status = service->status(alice);
+    EXPECT_EQ(status.usedSeconds, 40 * 24 * 3600.0);
+    // What is left is what is left of the month, so a live session is never cut.
+    EXPECT_DOUBLE_EQ(status.remainingSeconds, double(july1 - june17) / 1000);
+
+    // A credential minted elsewhere opens sessions here until it expires.
+    const auto granted = service->adopt(alice, "ek_elsewhere", june17 + 5000);
+    EXPECT_EQ(granted.secret.secret, "ek_elsewhere");
+    ASSERT_TRUE(service->validateSecret("ek_elsewhere"));
+    EXPECT_EQ(service->validateSecret("ek_elsewhere")->userId, alice);
+    now += 5000;
+    EXPECT_FALSE(service->validateSecret("ek_elsewhere"));
 }
 
 } // namespace
