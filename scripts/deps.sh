@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev qt6-websockets-dev nlohmann-json3-dev libpulse-dev libx11-dev libsoxr-dev
   # window list and process ids (XCB, X-Resource), desktop entries and launching (GIO)
   libxcb1-dev libxcb-res0-dev libglib2.0-dev
+  # clicks in the tray and HUD tests (XTest)
+  libxtst-dev
   # tarnwick-server
   libsqlite3-dev
   # tests and benchmarks
@@ -30,6 +32,10 @@ PACKAGES=(
   python3-dbusmock
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
   python3 chromium
+  # key presses from outside the application (the global shortcut's tests)
+  xdotool
+  # a stand-in desktop portal on the test bus (the global shortcut's tests)
+  python3-dbus python3-gi
 )
 
 missing=()

@@ -8,11 +8,17 @@ namespace twk {
 void AppDelegate::applicationDidFinishLaunching()
 {
     logLine("[twk] applicationDidFinishLaunching fired");
-    // The tray controller reads the permissions when it is built; until it
-    // exists the delegate does, so the state is right from the start.
-    refreshPermissions(state_, permissions_);
-    bridge_.start();
-    logLine("[twk] MenuBarController constructed");
+    // No dock icon or main window to switch off here: a tray application on
+    // Linux simply opens none and keeps running without one.
+    if (steps_.createMenuBar) {
+        steps_.createMenuBar();
+    } else {
+        // Without a tray controller to read them, the state still starts right.
+        refreshPermissions(state_, permissions_);
+    }
+    if (steps_.showStatusHUD) steps_.showStatusHUD();
+    if (steps_.startBridge) steps_.startBridge();
+    if (steps_.createMenuBar) logLine("[twk] MenuBarController constructed");
 }
 
 } // namespace twk

@@ -2,21 +2,30 @@
 
 #include "app/app_state.h"
 #include "app/url_router.h"
-#include "bridge/chrome_bridge.h"
 #include "platform/permissions.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace twk {
 
-/// Builds the long-lived parts at launch and receives opened URLs.
-/// The tray item, the HUD and the browser bridge join the launch sequence
-/// as they are built.
+/// Builds the long-lived parts at launch and receives opened URLs. The
+/// desktop's views are built by the steps the composition root hands in,
+/// so this class stays free of any toolkit.
 class AppDelegate {
 public:
-    AppDelegate(AppState& state, Permissions& permissions, UrlRouter& router, ChromeBridge& bridge)
-        : state_(state), permissions_(permissions), router_(router), bridge_(bridge)
+    struct LaunchSteps {
+        /// Builds the tray item and its popover; it reads the permissions itself.
+        std::function<void()> createMenuBar;
+        /// Creates, sizes and shows the HUD without taking the focus.
+        std::function<void()> showStatusHUD;
+        /// Starts the browser-extension bridge.
+        std::function<void()> startBridge;
+    };
+
+    AppDelegate(AppState& state, Permissions& permissions, UrlRouter& router, LaunchSteps steps = {})
+        : state_(state), permissions_(permissions), router_(router), steps_(std::move(steps))
     {
     }
 
@@ -27,7 +36,7 @@ private:
     AppState& state_;
     Permissions& permissions_;
     UrlRouter& router_;
-    ChromeBridge& bridge_;
+    LaunchSteps steps_;
 };
 
 } // namespace twk

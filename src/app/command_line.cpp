@@ -21,11 +21,13 @@ Command parseCommandLine(const std::vector<std::string>& args)
             cmd.kind = Command::Kind::help;
             return cmd;
         }
-        if (args.size() < 2) return invalid("'tool' needs a tool name");
-        if (args.size() > 3) return invalid("'tool' takes a name and one JSON argument text");
+        const size_t first = args.size() > 1 && args[1] == "--local" ? 2 : 1;
+        cmd.toolLocal = first == 2;
+        if (args.size() <= first) return invalid("'tool' needs a tool name");
+        if (args.size() > first + 2) return invalid("'tool' takes a name and one JSON argument text");
         cmd.kind = Command::Kind::tool;
-        cmd.toolName = args[1];
-        if (args.size() == 3) cmd.toolArgs = args[2];
+        cmd.toolName = args[first];
+        if (args.size() == first + 2) cmd.toolArgs = args[first + 1];
         return cmd;
     }
     if (!args.empty() && args[0] == "session") {
@@ -89,7 +91,7 @@ std::string usageText()
 {
     return "Usage: tarnwick [URL...]\n"
            "       tarnwick permissions\n"
-           "       tarnwick tool NAME [ARGS_JSON]\n"
+           "       tarnwick tool [--local] NAME [ARGS_JSON]\n"
            "       tarnwick session [--mic-file IN.wav] [--speaker-file OUT.wav] [--seconds N]\n"
            "       tarnwick --help | --version\n"
            "\n"
@@ -101,11 +103,12 @@ std::string usageText()
            "                         the usage figures)\n"
            "  tarnwick permissions   show whether the microphone, the accessibility bus\n"
            "                         and screen capture are usable on this desktop\n"
-           "  tarnwick tool NAME [ARGS_JSON]\n"
+           "  tarnwick tool [--local] NAME [ARGS_JSON]\n"
            "                         run one of the agent's tools, as the speech model\n"
            "                         would, and print its JSON result (for example\n"
            "                         tarnwick tool list_apps); exits with 1 when the\n"
-           "                         result says \"ok\": false\n"
+           "                         result says \"ok\": false. The running application\n"
+           "                         runs it when there is one, unless --local is given\n"
            "  tarnwick session       run a voice session without the tray: speak to the\n"
            "                         microphone, hear the answers; ends on Ctrl+C, or\n"
            "                         after --seconds N. --mic-file plays a WAV file as\n"

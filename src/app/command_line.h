@@ -14,6 +14,7 @@ struct Command {
     bool waitForInstance = false;   // app: started by a relaunch
     std::string toolName;           // tool: the tool to run
     std::string toolArgs = "{}";    // tool: its arguments as JSON text
+    bool toolLocal = false;         // tool: run in this process even when the application runs
     std::string micFile;            // session: WAV file played as the microphone ("" = real one)
     std::string speakerFile;        // session: WAV file the speaker writes ("" = real one)
     double seconds = 0;             // session: ends after this long (0 = until SIGINT/SIGTERM)

@@ -3,6 +3,7 @@
 #include "app/url_router.h"
 #include "composition/commands.h"
 #include "composition/core.h"
+#include "composition/desktop_shortcut.h"
 #include "composition/voice.h"
 #include "platform/linux/linux_app_shell.h"
 #include "platform/linux/linux_permissions.h"
@@ -10,6 +11,8 @@
 #include "platform/linux/quit_signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/x11_display.h"
+#include "ui/menu_bar_controller.h"
+#include "ui/status_hud_controller.h"
 
 #include <QApplication>
 
@@ -31,8 +34,42 @@ struct DesktopApp {
     LinuxAppShell shell;
     UrlRouter router{core.loop, [this] { core.state.refreshStatus(); }};
     Relauncher relauncher{shell, core.loop};
-    AppDelegate delegate{core.state, permissions, router, core.bridge};
+    ui::StatusHUDController hud{core.state};
+    std::unique_ptr<ui::MenuBarController> menuBar;
+    AppDelegate delegate{core.state, permissions, router, launchSteps()};
     QuitSignals quitSignals;
+
+    AppDelegate::LaunchSteps launchSteps()
+    {
+        return {.createMenuBar = [this] { menuBar = std::make_unique<ui::MenuBarController>(
+                                              core.state, permissions, core.loop, hud, popoverActions()); },
+                .showStatusHUD = [this] { hud.show(); },
+                .startBridge = [this] { core.bridge.start(); }};
+    }
+
+    ui::PopoverActions popoverActions()
+    {
+        return {.openUrl = [this](const std::string& url) { core.workspace.openURL(url); },
+                .signInLink = [this] { return core.backend.signInLink(); },
+                .dashboardLink = [this] { return core.backend.dashboardLink(); },
+                .openSoundSettings = [this] { permissions.openSoundSettings(); },
+                .requestAccessibility = [this] { permissions.requestAccessibility(); },
+                .requestScreenRecording = [this] { permissions.requestScreenRecording(); },
+                .relaunch = [this] { relauncher.relaunch(); },
+                .quit = [this] { shell.terminate(); },
+                .availableMics =
+                    [this] {
+                        std::vector<std::pair<std::string, std::string>> mics;
+                        for (const auto& mic : voice.audio->availableMics()) mics.emplace_back(mic.uniqueID, mic.name);
+                        return mics;
+                    },
+                .selectedMicID = [this] { return voice.audio->selectedMicID(); },
+                .chooseMic =
+                    [this](const std::string& id) {
+                        voice.audio->setSelectedMicID(id);
+                        voice.audio->reconfigureMic();
+                    }};
+    }
 };
 
 } // namespace
@@ -66,6 +103,7 @@ int runDesktop(int argc, char** argv, const Command& cmd)
     // The app still starts without a backend: the popover shows the problem when it is used.
     if (const auto problem = ensureLocalServer(config.value())) logLine("[twk] " + *problem);
     DesktopApp app(config.value());
+    serveForwardedTools(app.core, instance);
     if (const auto listening = instance.listen([&app](std::vector<std::string> urls) { app.delegate.openUrls(urls); });
         !listening)
         return fail(listening.error().description());
@@ -74,6 +112,8 @@ int runDesktop(int argc, char** argv, const Command& cmd)
         app.delegate.applicationDidFinishLaunching();
         if (!urls.empty()) app.delegate.openUrls(urls);
     });
+    DesktopShortcut shortcut(app.core);
+    app.core.loop.post([&shortcut] { shortcut.start(); });
     return QApplication::exec();
 }
 

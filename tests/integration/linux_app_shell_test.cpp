@@ -2,12 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 namespace twk {
 namespace {
+
+// How a relaunch picks the program to start.
+TEST(LinuxAppShell, KnowsWhereItRunsFromAndRecognisesABuildTree)
+{
+    LinuxAppShell shell;
+    const std::string self = shell.executablePath();
+    EXPECT_TRUE(std::filesystem::path(self).is_absolute());
+    EXPECT_TRUE(shell.isExecutableFile(self));
+    EXPECT_TRUE(shell.isInBuildTree(TARNWICK_EXE));
+    EXPECT_FALSE(shell.isInBuildTree("/usr/bin/env"));
+    const std::string plain = std::string(std::getenv("HOME")) + "/plain.txt";
+    std::FILE* f = std::fopen(plain.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    std::filesystem::permissions(plain, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_FALSE(shell.isExecutableFile(plain)); // also as root
+    EXPECT_FALSE(shell.isExecutableFile(std::getenv("HOME")));
+    EXPECT_EQ(shell.homeDirectory(), std::getenv("HOME"));
+}
 
 // What relaunching spawns: the arguments must never meet a shell.
 TEST(LinuxAppShell, SpawnsADetachedProcessWithPlainArgumentsAndReportsFailures)

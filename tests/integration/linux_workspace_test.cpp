@@ -9,7 +9,9 @@
 
 #include <signal.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -78,6 +80,45 @@ bool hasZombieChildren()
     }
     return false;
 }
+
+/// A mapped top-level window of this very process, as the popover or the
+/// HUD of the application would be.
+class OwnWindow {
+public:
+    OwnWindow() : connection_(xcb_connect(nullptr, nullptr))
+    {
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+        window_ = xcb_generate_id(connection_);
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen->root, 100, 100, 320, 200, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        const uint32_t pid = static_cast<uint32_t>(getpid());
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window_, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32,
+                            1, &pid);
+        const char wmClass[] = "tarnwick\0Tarnwick";
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            sizeof wmClass, wmClass);
+        xcb_map_window(connection_, window_);
+        xcb_flush(connection_);
+    }
+    ~OwnWindow() { xcb_disconnect(connection_); }
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+
+    uint32_t id() const { return window_; }
+
+private:
+    xcb_atom_t atom(const char* name)
+    {
+        auto* reply = xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::strlen(name), name), nullptr);
+        xcb_atom_t atom = XCB_ATOM_NONE;
+        if (reply != nullptr) atom = reply->atom;
+        std::free(reply);
+        return atom;
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t window_ = 0;
+};
 
 class LinuxWorkspaceTest : public ::testing::Test {
 protected:
@@ -385,6 +426,29 @@ TEST_F(LinuxWorkspaceTest, URLsReachTheirDefaultHandlerByteForByte)
     }
     EXPECT_FALSE(workspace.openURL("twkunknown:anything"));
     EXPECT_FALSE(workspace.openURL(""));
+}
+
+TEST_F(LinuxWorkspaceTest, OurOwnWindowsAreNeverTheFrontmostOrARegularApplication)
+{
+    EXPECT_EQ(launchAndWait("galculator"), std::nullopt);
+    const auto calculator = waitForApp("galculator");
+    ASSERT_TRUE(calculator);
+    ASSERT_TRUE(waitForFrontmost(calculator->pid));
+
+    // Our panel takes the focus: the user's application is still the one in front.
+    OwnWindow panel;
+    const auto windows = EwmhWindows::open(std::getenv("DISPLAY"));
+    ASSERT_TRUE(windows);
+    ASSERT_TRUE(pollUntil([&] {
+        windows->requestActivation(panel.id());
+        return windows->activeWindow() == panel.id();
+    }));
+    EXPECT_EQ(workspace.frontmostApplicationPid(), calculator->pid);
+
+    const auto apps = workspace.runningApplications();
+    const auto us = std::find_if(apps.begin(), apps.end(), [](const auto& app) { return app.pid == getpid(); });
+    ASSERT_NE(us, apps.end());
+    EXPECT_FALSE(us->regular);
 }
 
 } // namespace

@@ -144,6 +144,41 @@ TEST_F(AudioServiceTest, ABufferNoConverterCanReadIsDroppedWithALogLine)
     EXPECT_EQ(chunks.size(), 1u);
 }
 
+TEST_F(AudioServiceTest, ReconfigureMovesARunningCaptureToTheNewChoiceAndDoesNothingWhenIdle)
+{
+    audio->reconfigureMic();
+    EXPECT_TRUE(system.captures.empty());
+    EXPECT_TRUE(lines.empty());
+
+    audio->startCapture();
+    audio->setSelectedMicID(headset.uniqueID);
+    audio->reconfigureMic();
+    ASSERT_EQ(system.captures.size(), 2u);
+    EXPECT_FALSE(system.captures[0]->running);
+    EXPECT_EQ(system.captures[1]->deviceID, headset.uniqueID);
+    EXPECT_TRUE(audio->capturing());
+    EXPECT_EQ(linesStartingWith("[twk] reconfiguring mic to "),
+              std::vector<std::string>{"[twk] reconfiguring mic to bluez_input.00_11_22_33_44_55"});
+
+    audio->setSelectedMicID("");
+    system.startResult = AudioCapture::StartResult::inputRefused;
+    audio->reconfigureMic(); // the failure is not raised, only logged
+    EXPECT_EQ(linesStartingWith("[twk] reconfiguring mic to default").size(), 1u);
+    EXPECT_FALSE(audio->capturing());
+    EXPECT_EQ(linesStartingWith("[twk] mic restart failed: cannot add mic input").size(), 1u);
+}
+
+TEST_F(AudioServiceTest, TheMicrophoneChoiceIsStoredAndTheInputsListed)
+{
+    audio->setSelectedMicID(headset.uniqueID);
+    EXPECT_EQ(settings.string("twk.micDeviceID"), std::optional<std::string>(headset.uniqueID));
+    EXPECT_EQ(audio->selectedMicID(), headset.uniqueID);
+    audio->setSelectedMicID("");
+    EXPECT_EQ(audio->selectedMicID(), "");
+    EXPECT_EQ(audio->availableMics(), (std::vector<AudioService::MicDevice>{{builtIn.uniqueID, builtIn.name},
+                                                                           {headset.uniqueID, headset.name}}));
+}
+
 TEST_F(AudioServiceTest, ChunksFlowFromTheCaptureThreadWhileTheReceiverIsReplaced)
 {
     audio->startCapture();

@@ -160,5 +160,13 @@ TEST_F(BackendTest, TrackUsageNeverRaises)
     EXPECT_NO_THROW(runTask(loop, backend.trackUsage(2)));
 }
 
+TEST_F(BackendTest, LinksNameTheDashboardWithTheIdentifier)
+{
+    settings.setString("twk.userId", "0f8e-ab");
+    EXPECT_EQ(backend.signInLink(), "https://api.example.org/dashboard?uuid=0f8e-ab&source=mac");
+    EXPECT_EQ(backend.dashboardLink(), "https://api.example.org/dashboard?uuid=0f8e-ab");
+    EXPECT_TRUE(http.requests().empty());
+}
+
 } // namespace
 } // namespace twk

@@ -52,6 +52,15 @@ TEST(CommandLine, ToolTakesANameAndOneArgumentTextVerbatim)
     EXPECT_EQ(parseCommandLine({"tool"}).error, "'tool' needs a tool name");
     EXPECT_EQ(parseCommandLine({"tool", "stop", "{}", "{}"}).kind, Kind::invalid);
     EXPECT_EQ(parseCommandLine({"tarnwick://x", "tool"}).kind, Kind::invalid);
+
+    // --local comes before the name; after it, it is the tool's argument text.
+    const auto local = parseCommandLine({"tool", "--local", "stop", "{}"});
+    EXPECT_TRUE(local.toolLocal);
+    EXPECT_EQ(local.toolName, "stop");
+    EXPECT_FALSE(parseCommandLine({"tool", "stop", "--local"}).toolLocal);
+    EXPECT_FALSE(plan.toolLocal);
+    EXPECT_EQ(parseCommandLine({"tool", "--local"}).error, "'tool' needs a tool name");
+    EXPECT_EQ(parseCommandLine({"tool", "--local", "stop", "{}", "{}"}).kind, Kind::invalid);
 }
 
 TEST(CommandLine, SessionTakesFilesAndADuration)

@@ -39,6 +39,8 @@ std::vector<WindowOwner> owners(const std::vector<WindowFacts>& managed, const s
     std::vector<WindowOwner> result;
     std::unordered_set<int> desktopParts;
     if (windowManagerPid > 0) desktopParts.insert(windowManagerPid);
+    // This agent too: its tray panels and HUD are not an application to act on.
+    desktopParts.insert(::getpid());
     for (const auto& window : managed) {
         if (window.pid <= 0) continue;
         if (window.desktopComponent) desktopParts.insert(window.pid);
@@ -125,7 +127,15 @@ std::optional<int> LinuxWorkspace::frontmostApplicationPid()
     if (!active) return std::nullopt;
     const auto facts = x->describe({*active});
     if (facts.empty() || facts.front().pid <= 0) return std::nullopt;
-    return facts.front().pid;
+    if (facts.front().pid != ::getpid()) return facts.front().pid;
+    // Our own panel has the focus (the user opened the popover): the user's
+    // application is the one just below it, which had the focus before.
+    const auto stacked = x->describe(x->stackingOrder());
+    const auto below = std::find_if(stacked.rbegin(), stacked.rend(), [](const WindowFacts& w) {
+        return w.pid > 0 && w.pid != ::getpid() && !w.desktopComponent;
+    });
+    if (below == stacked.rend()) return std::nullopt;
+    return below->pid;
 }
 
 bool LinuxWorkspace::activate(int pid)

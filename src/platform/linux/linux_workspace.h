@@ -22,7 +22,8 @@ class GioLauncher;
 ///   their first window was mapped. They are regular when they have a window
 ///   that is not a dock or the desktop, and run no part of the desktop: the
 ///   window manager (the owner of _NET_SUPPORTING_WM_CHECK's window) and the
-///   owners of docks/panels and the desktop background are never regular.
+///   owners of docks/panels and the desktop background are never regular,
+///   and neither is this process (its tray panels and HUD).
 ///   After them come, as not regular, the processes that own only unmanaged
 ///   top-level windows carrying a WM_CLASS (tray and background programs, the
 ///   window manager itself). Without an EWMH window manager no application
@@ -31,7 +32,9 @@ class GioLauncher;
 ///   entry's id without ".desktop" is the application id ("org.xfce.mousepad")
 ///   and its localized Name the name. Without an entry the id is empty and the
 ///   name is the WM_CLASS class.
-/// - The frontmost application owns _NET_ACTIVE_WINDOW.
+/// - The frontmost application owns _NET_ACTIVE_WINDOW; when that window is
+///   this process's own, it is the owner of the topmost window below it that
+///   belongs to neither this process nor the desktop (what had the focus).
 /// - activate asks the window manager to activate the process's topmost
 ///   window (_NET_CLIENT_LIST_STACKING) as a pager would.
 /// - terminate refuses every process but a regular one, and this very

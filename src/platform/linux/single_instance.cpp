@@ -1,7 +1,12 @@
 #include "platform/linux/single_instance.h"
 
+#include "common/log.h"
+#include "platform/linux/instance_messages.h"
+
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -15,7 +20,11 @@
 namespace twk {
 namespace {
 
-constexpr qint64 maxMessageBytes = 256 * 1024;
+constexpr qint64 maxLineBytes = 1024 * 1024;
+constexpr int maxConnections = 64;
+constexpr size_t maxUrls = 256;
+constexpr auto requestTimeout = std::chrono::seconds(10);
+constexpr int connectTimeoutMs = 2000;
 
 Error instanceError(const std::string& what)
 {
@@ -47,7 +56,20 @@ Expected<std::string> privateDir()
     return dir;
 }
 
+void refuse(QLocalSocket* socket, bool& finished, const std::string& reason)
+{
+    finished = true;
+    socket->write(QByteArray::fromStdString("error " + reason + "\n"));
+    socket->disconnectFromServer();
+}
+
 } // namespace
+
+/// One connection's request as far as it has come.
+struct SingleInstance::Request {
+    std::vector<std::string> urls;
+    bool finished = false; // answered, or a tool call under way: later input is ignored
+};
 
 SingleInstance::SingleInstance() = default;
 
@@ -55,18 +77,26 @@ SingleInstance::~SingleInstance()
 {
     if (server_ != nullptr) {
         server_->close();
+        // Its connections go with it, while this object is still whole.
+        delete server_;
         QLocalServer::removeServer(QString::fromStdString(socketPath_));
     }
     if (lockFd_ >= 0) close(lockFd_);
 }
 
-Expected<SingleInstance::Role> SingleInstance::acquire(std::chrono::milliseconds wait)
+VoidResult SingleInstance::locate()
 {
     auto dir = privateDir();
     if (!dir) return dir.error();
     dir_ = dir.value();
     lockPath_ = dir_ + "/" + displayKey() + ".lock";
     socketPath_ = dir_ + "/" + displayKey() + ".sock";
+    return Unit{};
+}
+
+Expected<SingleInstance::Role> SingleInstance::acquire(std::chrono::milliseconds wait)
+{
+    if (auto located = locate(); !located) return located.error();
 
     // Close-on-exec: a relaunched child must not inherit (and so keep) the lock.
     lockFd_ = open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -101,23 +131,56 @@ VoidResult SingleInstance::listen(std::function<void(std::vector<std::string>)> 
 void SingleInstance::serve(QLocalSocket* socket)
 {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    auto urls = std::make_shared<std::vector<std::string>>();
-    connect(socket, &QLocalSocket::readyRead, socket, [this, socket, urls] {
-        while (socket->canReadLine()) {
-            const std::string line = socket->readLine().trimmed().toStdString();
-            if (line.starts_with("open ")) {
-                urls->push_back(line.substr(5));
-            } else if (line == "end") {
-                socket->write("ok\n");
-                socket->flush();
-                socket->disconnectFromServer();
-                if (onUrls_) onUrls_(std::move(*urls));
-                urls->clear();
-                return;
-            }
-        }
-        if (socket->bytesAvailable() > maxMessageBytes) socket->abort();
+    auto request = std::make_shared<Request>();
+    if (++connections_ > maxConnections) refuse(socket, request->finished, "too many connections");
+    connect(socket, &QObject::destroyed, this, [this] { --connections_; });
+    // A peer that connects and says nothing must not hold a place for ever.
+    QTimer::singleShot(requestTimeout, socket, [socket, request] {
+        if (!request->finished) refuse(socket, request->finished, "no whole request within 10 s");
     });
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket, request] {
+        while (!request->finished && socket->canReadLine()) {
+            const QByteArray line = socket->readLine(maxLineBytes + 2);
+            if (!line.endsWith('\n')) return refuse(socket, request->finished, "line longer than 1 MiB");
+            handleLine(socket, request, line.trimmed().toStdString());
+        }
+        if (request->finished)
+            socket->readAll();
+        else if (socket->bytesAvailable() > maxLineBytes)
+            refuse(socket, request->finished, "line longer than 1 MiB");
+    });
+}
+
+void SingleInstance::handleLine(QLocalSocket* socket, const std::shared_ptr<Request>& request, const std::string& line)
+{
+    if (line.starts_with("open ")) {
+        if (request->urls.size() >= maxUrls) return refuse(socket, request->finished, "more than 256 URLs");
+        request->urls.push_back(line.substr(5));
+    } else if (line == "end") {
+        request->finished = true;
+        socket->write("ok\n");
+        socket->disconnectFromServer();
+        if (onUrls_) onUrls_(std::move(request->urls));
+    } else if (line.starts_with("tool ")) {
+        if (!request->urls.empty()) return refuse(socket, request->finished, "a tool call inside a URL handover");
+        if (!toolRunner_) return refuse(socket, request->finished, "this instance does not run tools");
+        auto call = parseToolRequest(std::string_view(line).substr(5));
+        if (!call) return refuse(socket, request->finished, call.error().description());
+        request->finished = true;
+        QPointer<QLocalSocket> caller(socket);
+        std::string name = call.value().name;
+        toolRunner_(std::move(call.value().name), std::move(call.value().args),
+                    [caller, name](ToolResult result) {
+                        if (caller.isNull() || caller->state() != QLocalSocket::ConnectedState) {
+                            logLine("[twk] tool " + name + " finished after its caller left; answer dropped");
+                            return;
+                        }
+                        caller->write(QByteArray::fromStdString(toolResultLine(result) + "\n"));
+                        caller->disconnectFromServer();
+                    });
+    } else {
+        refuse(socket, request->finished, "unknown request");
+    }
 }
 
 VoidResult SingleInstance::handOver(const std::vector<std::string>& urls, std::chrono::milliseconds timeout) const
@@ -146,6 +209,25 @@ VoidResult SingleInstance::handOver(const std::vector<std::string>& urls, std::c
     }
     if (socket.readLine().trimmed() != "ok") return Error("twk.instance", 4, "the running instance refused the handover");
     return Unit{};
+}
+
+Expected<std::optional<ToolResult>> SingleInstance::forwardTool(const std::string& name, const std::string& args)
+{
+    SingleInstance where;
+    if (!where.locate()) return std::optional<ToolResult>();
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(where.socketPath_));
+    // No socket, or a stale one of an instance that died: nobody to ask.
+    if (!socket.waitForConnected(connectTimeoutMs)) return std::optional<ToolResult>();
+    socket.write(QByteArray::fromStdString(toolRequestLine({name, args}) + "\n"));
+    socket.flush();
+    // A tool may take minutes (an agent task): wait for as long as it runs.
+    while (!socket.canReadLine())
+        if (!socket.waitForReadyRead(-1) && !socket.canReadLine())
+            return Error("twk.instance", 5, "the running Tarnwick closed the connection before answering");
+    const auto answer = parseToolAnswer(socket.readLine().chopped(1).toStdString());
+    if (!answer) return Error("twk.instance", 6, "the running Tarnwick refused the call: " + answer.error().description());
+    return std::optional<ToolResult>(answer.value());
 }
 
 } // namespace twk

@@ -58,8 +58,11 @@ protected:
                                                const std::string& apiKey = key)
     {
         args.insert(args.end(), {"--provider-url", provider.baseUrl()});
+        // Under AddressSanitizer, freed memory kept in quarantine would count as resident.
         return std::make_unique<ServerProcess>(dir_.path().toStdString() + "/data", args, std::vector<std::string>{},
-                                               std::map<std::string, std::optional<std::string>>{{"TARNWICK_PROVIDER_API_KEY", apiKey}});
+                                               std::map<std::string, std::optional<std::string>>{
+                                                   {"TARNWICK_PROVIDER_API_KEY", apiKey},
+                                                   {"ASAN_OPTIONS", "detect_leaks=1:quarantine_size_mb=0"}});
     }
     test::RawResponse mint(const ServerProcess& server, const std::string& userId = test::testUserId)
     {
