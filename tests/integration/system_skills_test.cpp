@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -230,6 +232,12 @@ TEST_F(ShortcutTest, AnAutomationReadsItsInputAndAnswers)
     EXPECT_EQ(skills.runShortcut("Fail", std::nullopt), R"({"ok":false,"error":"shortcut \"Fail\" failed: disk full\n"})");
     EXPECT_EQ(skills.runShortcut("Missing", std::nullopt),
               R"({"ok":false,"error":"shortcut \"Missing\" failed: there is no shortcut by that name in )" + folder.string() + "\"}");
+
+    // Descriptors we hold open, even those a child would inherit, stay ours.
+    const int ours = ::open("/dev/null", O_RDONLY);
+    addShortcut("Descriptors", "if [ -e /proc/$$/fd/" + std::to_string(ours) + " ]; then echo inherited; fi\n");
+    EXPECT_EQ(skills.runShortcut("Descriptors", std::nullopt), R"({"ok":true,"message":"ran shortcut \"Descriptors\""})");
+    ::close(ours);
 
     // More input than a pipe holds, to a program that reads none of it.
     addShortcut("Deaf", "echo ignored\n");

@@ -138,6 +138,8 @@ BoundedRun runBounded(const std::vector<std::string>& argv, const std::optional<
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out.write.get(), STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err.write.get(), STDERR_FILENO);
+    // Nothing else of ours (sockets, the sound server's pipes) reaches the program.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
