@@ -32,8 +32,6 @@ public:
 class NoDesktopLauncher : public DesktopLauncher {
 public:
     bool searchDirectly(const std::string&) override { return false; }
-    bool openSearch() override { return false; }
-    std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 
 } // namespace

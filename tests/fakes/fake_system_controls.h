@@ -94,8 +94,6 @@ public:
         queries.push_back(query);
         return acceptsQueries;
     }
-    bool openSearch() override { return false; }
-    std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 
 } // namespace twk::test

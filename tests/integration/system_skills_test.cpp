@@ -192,26 +192,6 @@ TEST(LauncherTest, KRunnerGetsTheQueryAsOneString)
     EXPECT_FALSE(fs::exists(home() / "pwned"));
 }
 
-TEST(LauncherTest, GnomeShellOpensItsOverviewForTyping)
-{
-    EXPECT_FALSE(LinuxDesktopLauncher("GNOME").openSearch()); // no shell running
-    ChildProcess shell("/usr/bin/python3", {"-m", "dbusmock", "--session", "org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell"});
-    const std::vector<std::string> mock{"/usr/bin/dbus-send", "--session", "--print-reply", "--dest=org.gnome.Shell",
-                                        "/org/gnome/Shell"};
-    const auto send = [&](std::vector<std::string> call) {
-        call.insert(call.begin(), mock.begin() + 1, mock.end());
-        return tool(mock[0], call);
-    };
-    ASSERT_TRUE(pollUntil([&] {
-        return send({"org.freedesktop.DBus.Mock.AddProperty", "string:org.gnome.Shell", "string:OverviewActive",
-                     "variant:boolean:false"})
-            .has_value();
-    }));
-    EXPECT_TRUE(LinuxDesktopLauncher("GNOME").openSearch());
-    const auto active = send({"org.freedesktop.DBus.Properties.Get", "string:org.gnome.Shell", "string:OverviewActive"});
-    EXPECT_NE(active.value_or("").find("boolean true"), std::string::npos) << active.value_or("");
-}
-
 class ShortcutTest : public SystemSkillsTest {
 protected:
     const fs::path folder = fs::path(std::getenv("XDG_CONFIG_HOME")) / "tarnwick/shortcuts";

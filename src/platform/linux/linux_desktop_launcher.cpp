@@ -5,14 +5,11 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusVariant>
-
 
 namespace twk {
 namespace {
 
 const QString krunnerService = QStringLiteral("org.kde.krunner");
-const QString shellService = QStringLiteral("org.gnome.Shell");
 constexpr int callTimeoutMs = 3000;
 
 } // namespace
@@ -32,23 +29,6 @@ bool LinuxDesktopLauncher::searchDirectly(const std::string& query)
                                                QStringLiteral("query"));
     call << QString::fromStdString(query);
     return bus.call(call, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
-}
-
-bool LinuxDesktopLauncher::openSearch()
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(shellService).value()) return false;
-    auto set = QDBusMessage::createMethodCall(shellService, QStringLiteral("/org/gnome/Shell"),
-                                              QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-    set << QStringLiteral("org.gnome.Shell") << QStringLiteral("OverviewActive") << QVariant::fromValue(QDBusVariant(true));
-    return bus.call(set, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
-}
-
-std::optional<std::string> LinuxDesktopLauncher::searchShortcut()
-{
-    if (desktopListNames(desktop_, "KDE")) return "alt+space";
-    if (desktopListNames(desktop_, "XFCE")) return "alt+f2";
-    return std::nullopt;
 }
 
 } // namespace twk

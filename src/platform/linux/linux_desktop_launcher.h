@@ -7,11 +7,9 @@
 
 namespace twk {
 
-/// The launcher of the Linux desktops: KRunner (KDE Plasma, or wherever it
-/// runs) takes a query over the session bus; GNOME Shell opens its overview,
-/// whose search takes what is typed, when asked over the session bus; Xfce's
-/// application finder opens on its default shortcut. The desktop is told by
-/// XDG_CURRENT_DESKTOP.
+/// The desktop's launcher as far as it can be asked without key presses:
+/// KRunner takes a query over the session bus, on KDE Plasma (told by
+/// XDG_CURRENT_DESKTOP; the bus starts it when needed) or wherever it runs.
 class LinuxDesktopLauncher : public DesktopLauncher {
 public:
     /// The desktop from the environment.
@@ -19,8 +17,6 @@ public:
     explicit LinuxDesktopLauncher(std::string currentDesktop) : desktop_(std::move(currentDesktop)) {}
 
     bool searchDirectly(const std::string& query) override;
-    bool openSearch() override;
-    std::optional<std::string> searchShortcut() override;
 
 private:
     std::string desktop_;
