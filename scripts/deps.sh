@@ -30,6 +30,8 @@ PACKAGES=(
   dconf-gsettings-backend dconf-service gsettings-desktop-schemas libglib2.0-bin
   # Wi-Fi tests: a NetworkManager stand-in on a private system bus
   python3-dbusmock
+  # synthesised keys, typing and clicks (XTest)
+  libxtst-dev
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
   python3 chromium
   # key presses from outside the application (the global shortcut's tests)

@@ -3,6 +3,8 @@
 // The objects every run of the program that acts needs, built once, in
 // dependency order, after the Qt application object exists.
 
+#include "accessibility/capture_geometry.h"
+#include "accessibility/input_synthesis.h"
 #include "app/app_state.h"
 #include "app/service_config.h"
 #include "backend/backend.h"
@@ -21,6 +23,8 @@
 #include "platform/linux/qt_settings.h"
 #include "platform/linux/qt_websocket_listener.h"
 #include "platform/linux/script_automations.h"
+#include "platform/linux/x11_clipboard.h"
+#include "platform/linux/xtest_input_device.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
 
@@ -57,7 +61,11 @@ struct Core {
     Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher}};
     QtWebSocketListener bridgeListener;
     ChromeBridge bridge;
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
+    XTestInputDevice inputDevice;
+    X11Clipboard clipboard;
+    CaptureGeometry captureGeometry;
+    InputSynthesis input{{loop, inputDevice, clipboard, workspace, skills, captureGeometry}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input}};
 };
 
 } // namespace twk

@@ -1,10 +1,13 @@
 #include "composition/commands.h"
 #include "composition/core.h"
+#include "common/log.h"
+#include "platform/linux/clipboard_keeper.h"
 #include "platform/linux/single_instance.h"
 
 #include <QCoreApplication>
 
 #include <iostream>
+#include <thread>
 
 namespace twk {
 namespace {
@@ -27,11 +30,32 @@ int printResult(const ToolResult& result)
     return reportsFailure(result.text) ? 1 : 0;
 }
 
-Task<void> runOneTool(ToolDispatcher& tools, std::string name, std::string args)
+/// Lets the clipboard text this process serves outlive it: the desktop's
+/// clipboard manager takes it when one runs, else a keeper process.
+void keepClipboardAfterExit(X11Clipboard& clipboard)
 {
-    auto run = tools.run(std::move(name), std::move(args));
+    if (clipboard.handOver(std::chrono::milliseconds(1000))) return;
+    const auto text = clipboard.readString();
+    if (!text || !startClipboardKeeper(*text)) {
+        logLine("[twk] could not keep the clipboard's text after this process ends");
+        return;
+    }
+    // Until the keeper has it, the clipboard would be empty.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (clipboard.ownsClipboard() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+Task<void> runOneTool(Core& core, std::string name, std::string args)
+{
+    auto run = core.tools.run(std::move(name), std::move(args));
     const ToolResult result = co_await std::move(run);
-    QCoreApplication::exit(printResult(result));
+    const int status = printResult(result);
+    // On X the clipboard's text lives in its owner: a paste's text must be
+    // served until the target has read it and the user's text is back.
+    while (core.input.restorePending()) co_await sleepFor(core.loop, std::chrono::milliseconds(20));
+    if (core.clipboard.ownsClipboard()) keepClipboardAfterExit(core.clipboard);
+    QCoreApplication::exit(status);
 }
 
 Task<void> runForwardedTool(ToolDispatcher& tools, std::string name, std::string args,
@@ -50,6 +74,7 @@ Task<void> runForwardedTool(ToolDispatcher& tools, std::string name, std::string
 /// one (its plan, its session, its marks), else in this process.
 int runTool(int argc, char** argv, const Command& cmd)
 {
+    if (isClipboardKeeper()) return runClipboardKeeper();
     const auto config = loadServiceConfig();
     if (!config) return fail(config.error().description());
     QCoreApplication qtApp(argc, argv);
@@ -59,7 +84,7 @@ int runTool(int argc, char** argv, const Command& cmd)
         if (forwarded.value()) return printResult(*forwarded.value());
     }
     Core core(config.value());
-    spawn(core.loop, runOneTool(core.tools, cmd.toolName, cmd.toolArgs));
+    spawn(core.loop, runOneTool(core, cmd.toolName, cmd.toolArgs));
     return QCoreApplication::exec();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace twk {
@@ -14,6 +15,9 @@ public:
     /// False when this desktop's launcher offers no way to ask, or did not
     /// answer.
     virtual bool searchDirectly(const std::string& query) = 0;
+    /// The key combination that opens the launcher's search field, in the
+    /// syntax of key combinations ("alt+f2"); nothing when not known.
+    virtual std::optional<std::string> searchShortcut() = 0;
 };
 
 } // namespace twk

@@ -32,6 +32,7 @@ public:
 class NoDesktopLauncher : public DesktopLauncher {
 public:
     bool searchDirectly(const std::string&) override { return false; }
+    std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 
 } // namespace

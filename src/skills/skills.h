@@ -18,6 +18,8 @@
 
 namespace twk {
 
+class InputSynthesis;
+
 /// Tools carried out directly through the operating system, without the
 /// computer-use agent. Each returns the JSON text handed back to the speech
 /// model: {"ok":true,"message":...} or {"ok":false,"error":...}. Operations
@@ -88,8 +90,10 @@ public:
     std::string openURL(const std::string& raw);
     /// Opens the web search for `query` in the default browser.
     std::string searchWeb(const std::string& query);
-    /// Opens the desktop's launcher search with `query` in it.
-    std::string spotlight(const std::string& query);
+    /// Opens the desktop's launcher search with `query` in it: asked
+    /// directly where the launcher can be, else through its shortcut and
+    /// typing (with `input`; starts on any thread, types from the main loop).
+    Task<std::string> spotlight(std::string query, InputSynthesis* input);
     /// Runs the user's automation `name` with `input` on its standard input,
     /// for at most `shortcutTimeLimit`.
     std::string runShortcut(const std::string& name, const std::optional<std::string>& input);

@@ -20,7 +20,7 @@ Task<ToolResult> offMain(WorkerPool& workers, std::function<Task<std::string>()>
 
 } // namespace
 
-void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers)
+void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers, InputSynthesis* input)
 {
     using Sync = std::function<std::string()>;
     using Async = std::function<Task<std::string>()>;
@@ -63,8 +63,9 @@ void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers)
     routes.add("search_web", [&skills, &workers](const ToolArgs& args) {
         return offMain(workers, Sync([&skills, query = strArg(args, "query")] { return skills.searchWeb(query); }));
     });
-    routes.add("spotlight_search", [&skills, &workers](const ToolArgs& args) {
-        return offMain(workers, Sync([&skills, query = strArg(args, "query")] { return skills.spotlight(query); }));
+    routes.add("spotlight_search", [&skills, &workers, input](const ToolArgs& args) {
+        return offMain(workers,
+                       Async([&skills, input, query = strArg(args, "query")] { return skills.spotlight(query, input); }));
     });
     routes.add("run_shortcut", [&skills, &workers](const ToolArgs& args) {
         return offMain(workers, Sync([&skills, name = strArg(args, "name"), input = optStrArg(args, "input")] {

@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "tools/activity_labels.h"
 #include "tools/app_list_route.h"
+#include "tools/input_routes.h"
 #include "tools/live_context.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
@@ -19,8 +20,9 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
 {
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
-    addSkillRoutes(routes_, services.skills, services.workers);
+    addSkillRoutes(routes_, services.skills, services.workers, services.input);
     addWebRoutes(routes_, services.bridge);
+    if (services.input != nullptr) addInputRoutes(routes_, *services.input);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_state.h"
+#include "accessibility/input_synthesis.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
@@ -40,6 +41,8 @@ public:
         WorkerPool& workers;
         /// The browser extension's connection, for web tasks.
         ChromeBridge& bridge;
+        /// Keys, typing and scrolling on the desktop; without it those tools have no route.
+        InputSynthesis* input = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);

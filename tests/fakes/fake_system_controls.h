@@ -87,6 +87,7 @@ public:
 class FakeDesktopLauncher : public DesktopLauncher {
 public:
     bool acceptsQueries = true;
+    std::optional<std::string> shortcut;
     std::vector<std::string> queries;
 
     bool searchDirectly(const std::string& query) override
@@ -94,6 +95,7 @@ public:
         queries.push_back(query);
         return acceptsQueries;
     }
+    std::optional<std::string> searchShortcut() override { return shortcut; }
 };
 
 } // namespace twk::test

@@ -143,8 +143,9 @@ TEST_F(SystemSkillsTest, TheLauncherSearchIsReportedOnlyWhenTheLauncherTookIt)
     EXPECT_EQ(run("spotlight_search", R"({"query":"résumé 2024"})"),
               R"({"ok":true,"message":"opened the launcher search for: résumé 2024"})");
     launcher.acceptsQueries = false;
-    EXPECT_EQ(skills.spotlight("notes"),
-              R"({"ok":false,"error":"launcher search failed: this desktop's launcher cannot be asked directly"})");
+    launcher.shortcut = "alt+f2"; // but nothing here to press it with
+    EXPECT_EQ(run("spotlight_search", R"({"query":"notes"})"),
+              R"({"ok":false,"error":"launcher search failed: this desktop's launcher has no shortcut Tarnwick can press"})");
     EXPECT_EQ(launcher.queries, (std::vector<std::string>{"résumé 2024", "notes"}));
 }
 

@@ -7,6 +7,7 @@
 #include "fakes/fake_media_keys.h"
 #include "fakes/fake_workspace.h"
 #include "fakes/memory_settings.h"
+#include "fakes/recording_input_device.h"
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
 #include "tools/tool_dispatcher.h"
@@ -50,7 +51,11 @@ protected:
     WorkerPool workers{1};
     test::FakeWebSocketListener bridgeListener;
     ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge}};
+    test::RecordingInputDevice inputDevice{loop};
+    test::FakePasteboard pasteboard;
+    CaptureGeometry captureGeometry;
+    InputSynthesis input{{loop, inputDevice, pasteboard, workspace, skills, captureGeometry}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input}};
 };
 
 TEST_F(ToolDispatcherTest, NamesWithoutARouteAreRefusedByName)
@@ -66,7 +71,7 @@ TEST_F(ToolDispatcherTest, EveryOfferedToolHasARouteSaveThoseStillAwaitingOne)
     // this list when its route lands; once the last has landed it is empty.
     const std::set<std::string> awaitingRoute{
         "send_imessage", "message_in_app", "compose_email", "add_reminder", "add_calendar_event",
-        "press_key", "do_task"};
+        "do_task"};
     std::set<std::string> offered;
     for (const auto& tool : ToolDispatcher::schema()) {
         const std::string name = tool["name"];

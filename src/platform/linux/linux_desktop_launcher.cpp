@@ -31,4 +31,11 @@ bool LinuxDesktopLauncher::searchDirectly(const std::string& query)
     return bus.call(call, QDBus::Block, callTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
+std::optional<std::string> LinuxDesktopLauncher::searchShortcut()
+{
+    if (desktopListNames(desktop_, "KDE")) return "alt+space";
+    if (desktopListNames(desktop_, "XFCE")) return "alt+f2";
+    return std::nullopt;
+}
+
 } // namespace twk

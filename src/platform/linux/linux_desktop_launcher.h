@@ -7,9 +7,12 @@
 
 namespace twk {
 
-/// The desktop's launcher as far as it can be asked without key presses:
-/// KRunner takes a query over the session bus, on KDE Plasma (told by
-/// XDG_CURRENT_DESKTOP; the bus starts it when needed) or wherever it runs.
+/// The desktop's launcher: KRunner takes a query over the session bus, on
+/// KDE Plasma (the bus starts it when needed) or wherever it runs; Plasma's
+/// KRunner and Xfce's application finder open on their default shortcuts.
+/// GNOME's overview opens on the Super key alone, which is not a key
+/// combination, so it has none here. The desktop is told by
+/// XDG_CURRENT_DESKTOP.
 class LinuxDesktopLauncher : public DesktopLauncher {
 public:
     /// The desktop from the environment.
@@ -17,6 +20,7 @@ public:
     explicit LinuxDesktopLauncher(std::string currentDesktop) : desktop_(std::move(currentDesktop)) {}
 
     bool searchDirectly(const std::string& query) override;
+    std::optional<std::string> searchShortcut() override;
 
 private:
     std::string desktop_;
