@@ -30,6 +30,10 @@ PACKAGES=(
   xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests
   tzdata
+  # dark mode: the GSettings store (dconf) and the desktop's schemas, with its tool to read back
+  dconf-gsettings-backend dconf-service gsettings-desktop-schemas libglib2.0-bin
+  # Wi-Fi tests: a NetworkManager stand-in on a private system bus
+  python3-dbusmock
   # synthesised keys, typing and clicks (XTest)
   libxtst-dev
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in

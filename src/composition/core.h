@@ -13,13 +13,18 @@
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/linux_desktop_appearance.h"
+#include "platform/linux/linux_desktop_launcher.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/mpris_media_keys.h"
+#include "platform/linux/network_manager_wifi.h"
+#include "platform/linux/pulse_output_volume.h"
 #include "platform/linux/qt_http_client.h"
 #include "platform/linux/qt_main_loop.h"
 #include "platform/linux/qt_settings.h"
 #include "platform/linux/qt_websocket_listener.h"
+#include "platform/linux/script_automations.h"
 #include "platform/linux/x11_clipboard.h"
 #include "platform/linux/xtest_input_device.h"
 #include "skills/skills.h"
@@ -58,7 +63,12 @@ struct Core {
     LinuxHost host;
     LinuxWorkspace workspace;
     MprisMediaKeys mediaKeys;
-    Skills skills{{loop, workspace, mediaKeys, host}};
+    PulseOutputVolume volume;
+    LinuxDesktopAppearance appearance;
+    NetworkManagerWifi wifi;
+    ScriptAutomations automations;
+    LinuxDesktopLauncher launcher;
+    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher}};
     QtWebSocketListener bridgeListener;
     ChromeBridge bridge;
     XTestInputDevice inputDevice;

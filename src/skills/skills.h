@@ -2,14 +2,23 @@
 
 #include "common/main_loop.h"
 #include "common/task.h"
+#include "platform/automations.h"
+#include "platform/desktop_appearance.h"
+#include "platform/desktop_launcher.h"
 #include "platform/host.h"
 #include "platform/media_keys.h"
+#include "platform/output_volume.h"
+#include "platform/wifi_radio.h"
 #include "platform/workspace.h"
+#include "skills/missing_system_services.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
 namespace twk {
+
+class InputSynthesis;
 
 /// Tools carried out directly through the operating system, without the
 /// computer-use agent. Each returns the JSON text handed back to the speech
@@ -24,6 +33,14 @@ public:
         Workspace& workspace;
         MediaKeys& mediaKeys;
         Host& host;
+        // System controls; a computer without one reports it missing.
+        OutputVolume& volume = missingOutputVolume();
+        DesktopAppearance& appearance = missingDesktopAppearance();
+        WifiRadio& wifi = missingWifiRadio();
+        Automations& automations = missingAutomations();
+        DesktopLauncher& launcher = missingDesktopLauncher();
+        /// How long a user automation may run before it is stopped.
+        std::chrono::milliseconds shortcutTimeLimit = std::chrono::seconds(120);
     };
 
     explicit Skills(const Services& services) : s_(services) {}
@@ -61,6 +78,25 @@ public:
     std::string playOnAppleMusic(const std::string& query);
     /// Opens the Spotify search for `query` and brings Spotify forward.
     Task<std::string> playOnSpotify(std::string query);
+
+    // --- system and web ---
+    /// Sets the default output's volume, clamped to 0..100.
+    std::string setVolume(double percent);
+    std::string setDarkMode(bool on);
+    /// Switches the Wi-Fi radio, after making sure there is a Wi-Fi device.
+    std::string setWifi(bool on);
+    /// Opens `raw`, trimmed, in its default handler; an address without
+    /// "://" is taken as a web address.
+    std::string openURL(const std::string& raw);
+    /// Opens the web search for `query` in the default browser.
+    std::string searchWeb(const std::string& query);
+    /// Opens the desktop's launcher search with `query` in it: asked
+    /// directly where the launcher can be, else through its shortcut and
+    /// typing (with `input`; starts on any thread, types from the main loop).
+    Task<std::string> spotlight(std::string query, InputSynthesis* input);
+    /// Runs the user's automation `name` with `input` on its standard input,
+    /// for at most `shortcutTimeLimit`.
+    std::string runShortcut(const std::string& name, const std::optional<std::string>& input);
 
     /// {"ok":true,"message":message}
     static std::string ok(const std::string& message);

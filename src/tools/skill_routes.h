@@ -6,9 +6,10 @@
 
 namespace twk {
 
-/// open_app, quit_app, the media keys and the two music tools. Each starts
-/// on a worker thread: the desktop calls behind them may take a moment and
-/// must not hold up the main thread.
-void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers);
+/// open_app, quit_app, the media keys, the two music tools and the system
+/// and web tools. Each starts on a worker thread: the desktop calls behind
+/// them may take a moment and must not hold up the main thread.
+/// The launcher search types through `input` where it has to.
+void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers, InputSynthesis* input = nullptr);
 
 } // namespace twk

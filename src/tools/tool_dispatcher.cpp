@@ -21,7 +21,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
 {
     addAppListRoute(routes_, services.workspace);
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
-    addSkillRoutes(routes_, services.skills, services.workers);
+    addSkillRoutes(routes_, services.skills, services.workers, services.input);
     addWebRoutes(routes_, services.bridge);
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
     if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);

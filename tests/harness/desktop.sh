@@ -89,6 +89,9 @@ chmod 700 "$RUN/runtime"
 export XDG_RUNTIME_DIR="$RUN/runtime" XDG_CONFIG_HOME="$RUN/config" XDG_CACHE_HOME="$RUN/cache" \
        XDG_DATA_HOME="$RUN/data" HOME="$RUN/home"
 export QT_QPA_PLATFORM=xcb GDK_BACKEND=x11
+# Services the session bus starts on demand (dconf, the settings store) keep
+# their state in this run's folders too, never in the user's.
+wait_for 10 dbus-update-activation-environment XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME HOME
 unset NO_AT_BRIDGE WAYLAND_DISPLAY
 # The browser bridge's port is machine-wide: each desktop's Tarnwick gets a free one of its own.
 TARNWICK_BRIDGE_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"

@@ -1,0 +1,56 @@
+#include "accessibility/input_synthesis.h"
+#include "platform/linux/linux_desktop_launcher.h"
+#include "platform/linux/linux_workspace.h"
+#include "platform/linux/qt_main_loop.h"
+#include "platform/linux/x11_clipboard.h"
+#include "platform/linux/xtest_input_device.h"
+
+#include "fakes/fake_host.h"
+#include "fakes/fake_media_keys.h"
+#include "integration/process_helpers.h"
+#include "integration/qt_spin.h"
+
+#include <gtest/gtest.h>
+
+namespace twk {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Xfce's application finder opens on Alt+F2: a window that has the keyboard
+// (xev, printing every key it gets) sees the shortcut, then the query typed.
+TEST(LauncherKeysTest, TheShortcutThenTheQueryReachTheDesktop)
+{
+    test::ChildProcess xev("/usr/bin/xev", {"-event", "keyboard", "-event", "focus"});
+    ASSERT_TRUE(xev.waitForOutput("FocusIn event", 10s)) << xev.output();
+
+    QtMainLoop loop;
+    LinuxWorkspace workspace;
+    XTestInputDevice device;
+    X11Clipboard clipboard;
+    test::FakeMediaKeys mediaKeys;
+    test::FakeHost host;
+    LinuxDesktopLauncher launcher("XFCE");
+    Skills skills({.loop = loop, .workspace = workspace, .mediaKeys = mediaKeys, .host = host, .launcher = launcher});
+    CaptureGeometry geometry;
+    InputSynthesis input{{loop, device, clipboard, workspace, skills, geometry}};
+
+    auto reply = std::make_shared<std::optional<std::string>>();
+    spawn(loop, [](Skills& s, InputSynthesis& in, std::shared_ptr<std::optional<std::string>> out) -> Task<void> {
+        auto searching = s.spotlight("notes", &in);
+        out->emplace(co_await std::move(searching));
+    }(skills, input, reply));
+    ASSERT_TRUE(test::spinUntil([&] { return reply->has_value(); }, 20s));
+    EXPECT_EQ(**reply, R"({"ok":true,"message":"opened the launcher search for: notes"})");
+
+    ASSERT_TRUE(xev.waitForOutput("keysym 0x73, s)", 10s)) << xev.output();
+    const std::string& seen = xev.output();
+    const size_t alt = seen.find("keysym 0xffe9, Alt_L"), f2 = seen.find("keysym 0xffbf, F2"),
+                 n = seen.find("keysym 0x6e, n");
+    ASSERT_NE(alt, std::string::npos) << seen;
+    EXPECT_LT(alt, f2);
+    EXPECT_LT(f2, n);
+}
+
+} // namespace
+} // namespace twk
