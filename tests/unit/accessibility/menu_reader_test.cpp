@@ -1,6 +1,7 @@
 #include "accessibility/menu_reader.h"
 #include "app/app_state.h"
 #include "fakes/fake_host.h"
+#include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_media_keys.h"
 #include "fakes/memory_settings.h"
 #include "fakes/run_task.h"
@@ -170,7 +171,9 @@ TEST_F(MenuReaderTest, MenuRoutesAnswerTheModel)
     test::FakeMediaKeys mediaKeys;
     Skills skills{{loop, workspace, mediaKeys, host}};
     WorkerPool workers{1};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, &service}};
+    test::FakeWebSocketListener bridgeListener;
+    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, nullptr, &service}};
     const auto run = [&](const std::string& name, const std::string& args) {
         return test::runTask(loop, tools.run(name, args)).text;
     };
