@@ -89,6 +89,8 @@ Expected<std::string> MarkActions::clickMark(int id)
     const std::string clicked = "clicked mark " + std::to_string(id);
     if (status == 0) return clicked;
 
+    // The window may have moved since the marking read its elements ahead.
+    ax.refresh();
     // A frame without area has no middle to click: something else lies there.
     const auto frame = axFrame(ax, element);
     if (!frame || !(frame->width > 0) || !(frame->height > 0))
@@ -118,6 +120,8 @@ std::optional<MarkedElement> MarkActions::readMarkState(int id)
     const auto element = service_.markElementMap().element(id);
     if (!element) return std::nullopt;
     Accessibility& ax = service_.accessibility();
+    // What the marking read ahead is the state before the action, not now.
+    ax.refresh();
     return describeMark(ax, element, id, axFrame(ax, element).value_or(AXRect{}));
 }
 
@@ -126,6 +130,7 @@ bool MarkActions::focusedWindowContainsText(int pid, const std::string& text)
     const std::string needle = lowercased(trimmedBlanks(text));
     if (needle.empty()) return false;
     Accessibility& ax = service_.accessibility();
+    ax.refresh();
     const auto app = ax.applicationElement(pid);
     if (!app) return false;
     const auto window = elementAttr(ax, app, "AXFocusedWindow");

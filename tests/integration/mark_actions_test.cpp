@@ -82,6 +82,16 @@ TEST_F(MarkActionsOnDesktopTest, ClickFillAndSearchReachTheApplication)
     ASSERT_TRUE(state);
     EXPECT_EQ(state->value, "Zoë Ågren");
 
+    // A text field offers no press action: the pointer clicks it instead,
+    // which gives it the keyboard focus.
+    const auto focused = [&] { return onThread([&] { return marks.readMarkState(name)->focused; }); };
+    ASSERT_EQ(focused(), false);
+    const auto clickedField = onThread([&] { return marks.clickMark(name); });
+    ASSERT_TRUE(clickedField) << clickedField.error().description();
+    EXPECT_EQ(clickedField.value(), "clicked mark " + std::to_string(name) + " (synth at center)");
+    for (int i = 0; i < 100 && focused() != true; ++i) std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(focused(), true);
+
     EXPECT_TRUE(onThread([&] { return marks.focusedWindowContainsText(fixture.pid(), "  dark MODE "); }));
     EXPECT_FALSE(onThread([&] { return marks.focusedWindowContainsText(fixture.pid(), "Light mode"); }));
 }
