@@ -40,21 +40,7 @@ void visit(Walk& walk, const AXElementRef& element, int depth)
     if (isInteractive(ax, element)) {
         const auto frame = axFrame(ax, element);
         if (frame && frame->width >= 4 && frame->height >= 4) {
-            MarkedElement mark;
-            mark.id = static_cast<int>(walk.marks.size()) + 1;
-            mark.role = stringAttr(ax, element, "AXRole").value_or("?");
-            mark.label = readMarkLabel(ax, element);
-            mark.value = stringAttr(ax, element, "AXValue");
-            if (mark.value && mark.value->empty()) mark.value.reset();
-            mark.x = truncated(frame->x);
-            mark.y = truncated(frame->y);
-            mark.width = truncated(frame->width);
-            mark.height = truncated(frame->height);
-            mark.enabled = boolAttr(ax, element, "AXEnabled");
-            mark.selected = readSelectedState(ax, element);
-            mark.focused = boolAttr(ax, element, "AXFocused");
-            mark.actions = availableActions(ax, element);
-            walk.marks.push_back(std::move(mark));
+            walk.marks.push_back(describeMark(ax, element, static_cast<int>(walk.marks.size()) + 1, *frame));
             walk.refs.push_back(element);
         }
     }
@@ -75,6 +61,25 @@ void visit(Walk& walk, const AXElementRef& element, int depth)
 }
 
 } // namespace
+
+MarkedElement describeMark(Accessibility& ax, const AXElementRef& element, int id, const AXRect& frame)
+{
+    MarkedElement mark;
+    mark.id = id;
+    mark.role = stringAttr(ax, element, "AXRole").value_or("?");
+    mark.label = readMarkLabel(ax, element);
+    mark.value = stringAttr(ax, element, "AXValue");
+    if (mark.value && mark.value->empty()) mark.value.reset();
+    mark.x = truncated(frame.x);
+    mark.y = truncated(frame.y);
+    mark.width = truncated(frame.width);
+    mark.height = truncated(frame.height);
+    mark.enabled = boolAttr(ax, element, "AXEnabled");
+    mark.selected = readSelectedState(ax, element);
+    mark.focused = boolAttr(ax, element, "AXFocused");
+    mark.actions = availableActions(ax, element);
+    return mark;
+}
 
 const std::vector<std::string>& interactiveRoles()
 {

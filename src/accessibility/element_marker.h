@@ -2,6 +2,7 @@
 
 // Numbering the interactive elements of the frontmost window.
 
+#include "accessibility/ax_attributes.h"
 #include "accessibility/mark_element_map.h"
 #include "accessibility/marked_element.h"
 #include "platform/accessibility.h"
@@ -26,6 +27,8 @@ std::string readMarkLabel(Accessibility& ax, const AXElementRef& element);
 std::vector<std::string> availableActions(Accessibility& ax, const AXElementRef& element);
 /// "AXSelected" when it is a boolean, else a value of exactly 0 or 1.
 std::optional<bool> readSelectedState(Accessibility& ax, const AXElementRef& element);
+/// What a marking records of `element`, numbered `id`, at `frame`.
+MarkedElement describeMark(Accessibility& ax, const AXElementRef& element, int id, const AXRect& frame);
 
 struct WindowMarks {
     std::string appName;

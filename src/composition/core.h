@@ -82,8 +82,9 @@ struct Core {
     AccessibilityService accessibilityService{
         {accessibility, workspace, markElementMap, accessibilityThread, static_cast<int>(QCoreApplication::applicationPid()),
          [](Duration wait) { std::this_thread::sleep_for(wait); }}};
+    MarkActions markActions{accessibilityService, inputDevice};
     ToolDispatcher tools{
-        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService}};
+        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService, &markActions}};
 };
 
 } // namespace twk

@@ -5,6 +5,7 @@
 #include "tools/app_list_route.h"
 #include "tools/input_routes.h"
 #include "tools/live_context.h"
+#include "tools/mark_routes.h"
 #include "tools/menu_routes.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
@@ -25,6 +26,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addWebRoutes(routes_, services.bridge);
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
     if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
+    if (services.marks != nullptr) addMarkRoutes(routes_, *services.marks);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "accessibility/accessibility_service.h"
 #include "accessibility/input_synthesis.h"
+#include "accessibility/mark_actions.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
@@ -46,6 +47,8 @@ public:
         InputSynthesis* input = nullptr;
         /// Reading screens and menus; their routes are left out without it.
         AccessibilityService* accessibility = nullptr;
+        /// Acting on marked elements; click_mark and fill_mark are left out without it.
+        MarkActions* marks = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);

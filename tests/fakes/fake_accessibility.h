@@ -18,6 +18,8 @@ struct FakeAXNode {
     std::vector<std::shared_ptr<FakeAXNode>> children;
     /// The answer of performAction (0: done).
     int actionStatus = 0;
+    /// The answer of setAttribute (0: stored).
+    int setStatus = 0;
     std::vector<std::string> performed;
     /// A vanished element: every read fails.
     bool gone = false;
@@ -111,6 +113,7 @@ public:
     {
         const auto n = node(element);
         if (!n || n->gone) return -1;
+        if (n->setStatus != 0) return n->setStatus;
         n->attributes[std::string(name)] = value;
         return 0;
     }

@@ -2,6 +2,7 @@
 #include "app/app_state.h"
 #include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_host.h"
+#include "fakes/fake_websocket_listener.h"
 #include "fakes/fake_media_keys.h"
 #include "fakes/memory_settings.h"
 #include "fakes/run_task.h"
