@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <regex>
 
 namespace twk {
@@ -158,6 +159,37 @@ TEST_F(ChromeBridgeTest, TheNewestConnectionWinsAndTheReplacedOnesLateEventsAreI
     ASSERT_EQ(second->sentTexts.size(), 1u);
     answer(*second, R"({"id":")" + idOf(*second) + R"(","result":{"ok":true}})");
     EXPECT_EQ(text(outcome), R"({"ok":true})");
+}
+
+TEST_F(ChromeBridgeTest, UnderMixedTrafficEveryRequestCompletesExactlyOnce)
+{
+    // Answers, extension errors, late or duplicate answers, timeouts, failed
+    // sends and dropped connections, interleaved at random.
+    std::mt19937 random(20261207);
+    auto connection = listener.connect();
+    std::vector<Outcome> outcomes;
+    std::vector<std::string> unanswered;
+    for (int i = 0; i < 1000; ++i) {
+        connection->sendFailure = random() % 50 == 0 ? std::optional<std::string>("broken pipe") : std::nullopt;
+        outcomes.push_back(ask("command", seconds(1 + random() % 5)));
+        unanswered.push_back(idOf(*connection, connection->sentTexts.size() - 1));
+        switch (random() % 8) {
+        case 0: answer(*connection, R"({"id":")" + unanswered.back() + R"(","error":"no"})"); break;
+        case 1: case 2: answer(*connection, R"({"id":")" + unanswered.back() + R"(","result":{"n":1}})"); break;
+        case 3: answer(*connection, R"({"id":")" + unanswered[random() % unanswered.size()] + R"(","result":{}})"); break;
+        case 4: loop.advance(seconds(1)); break;
+        case 5:
+            if (random() % 10 == 0) connection = listener.connect();
+            loop.runPosted();
+            break;
+        default: break;
+        }
+    }
+    connection->fail("gone");
+    loop.advance(seconds(10));
+    loop.runPosted();
+    for (const auto& outcome : outcomes) EXPECT_TRUE(outcome->has_value());
+    EXPECT_EQ(loop.pendingTimers(), 0u);
 }
 
 TEST(ExtensionOriginPolicyTest, LetsInExtensionsOnlyAndTheConfiguredOnesWhenGiven)
