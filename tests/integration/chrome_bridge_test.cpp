@@ -16,9 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace twk {
 namespace {
@@ -174,6 +176,37 @@ TEST_F(ChromeBridgeOverSockets, TheExtensionInChromiumConnectsAndOpensPagesWhile
     EXPECT_EQ(result["title"], "Target page");
     EXPECT_EQ(result["url"], site.origin() + "/target.html");
     EXPECT_TRUE(bridge.isConnected());
+}
+
+
+TEST(ChromeBridgeInTheApp, AVoiceToolOpensAPageThroughTheExtensionConnectedToTheRunningApp)
+{
+    const char* bridgePort = std::getenv("TARNWICK_BRIDGE_PORT"); // the test desktop's own
+    ASSERT_NE(bridgePort, nullptr);
+    test::LoopbackHttpServer site([](const test::LoopbackHttpServer::Request& request) {
+        if (request.target == "/target.html")
+            return test::LoopbackHttpServer::Response{200, "<!doctype html><title>Target page</title>", "text/html", {}};
+        return test::LoopbackHttpServer::Response{404, "{}", "application/json", {}};
+    });
+    test::ChildProcess app(TARNWICK_EXE, {}, {{"TARNWICK_BACKEND_URL", site.origin()}});
+    ASSERT_TRUE(app.waitForOutput("[twk/chrome] WS server listening", std::chrono::seconds(20))) << app.output();
+    Chromium browser(static_cast<std::uint16_t>(std::stoi(bridgePort)), "about:blank");
+
+    // Until the extension has connected the tool says so; then it opens the page.
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (std::chrono::steady_clock::now() < deadline) {
+        test::ChildProcess tool(TARNWICK_EXE,
+                                {"tool", "web_navigate", R"({"url":")" + site.origin() + R"(/target.html"})"});
+        ASSERT_TRUE(tool.waitForExit(std::chrono::seconds(20)).has_value());
+        answer = tool.output();
+        if (answer.find("not connected") == std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    const auto result = nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
+    ASSERT_TRUE(result.is_object()) << answer;
+    EXPECT_EQ(result.value("title", ""), "Target page") << answer;
+    EXPECT_TRUE(test::hasLine(app.output(), "[twk] tool web_navigate handed over by tarnwick tool")) << app.output();
 }
 
 } // namespace
