@@ -13,6 +13,20 @@
 // whether it has read what was posted so far.
 
 namespace twk {
+namespace {
+
+/// The window `w` sits in, or None when it is gone.
+Window parentOf(Display* display, Window w)
+{
+    Window parentRoot = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(display, w, &parentRoot, &parent, &children, &n)) return None;
+    if (children != nullptr) XFree(children);
+    return parent;
+}
+
+} // namespace
 
 void XTestInputDevice::drainEvents()
 {
@@ -49,12 +63,7 @@ unsigned long XTestInputDevice::pingableFocusWindow()
             XFree(list);
             if (pings) return w;
         }
-        Window parentRoot = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(display_, w, &parentRoot, &parent, &children, &n)) break;
-        if (children != nullptr) XFree(children);
-        w = parent;
+        w = parentOf(display_, w);
     }
     return None;
 }
@@ -125,12 +134,7 @@ bool XTestInputDevice::focusIsOwnWindow()
             return own;
         }
         if (data != nullptr) XFree(data);
-        Window parentRoot = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(display_, w, &parentRoot, &parent, &children, &n)) break;
-        if (children != nullptr) XFree(children);
-        w = parent;
+        w = parentOf(display_, w);
     }
     return false;
 }
