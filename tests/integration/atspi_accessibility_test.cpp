@@ -3,6 +3,7 @@
 #include "platform/linux/atspi_accessibility.h"
 #include "platform/linux/linux_workspace.h"
 
+#include "integration/on_thread.h"
 #include "integration/process_helpers.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +31,7 @@ protected:
     template <typename F>
     auto onThread(F work) -> decltype(work())
     {
-        std::packaged_task<decltype(work())()> job(std::move(work));
-        auto result = job.get_future();
-        thread.post([&job] { job(); });
-        return result.get();
+        return test::runOnThread(thread, std::move(work));
     }
 
     /// Marks the frontmost window once `ready` holds of the marks, or gives

@@ -3,6 +3,7 @@
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/xtest_input_device.h"
 
+#include "integration/on_thread.h"
 #include "integration/process_helpers.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +31,7 @@ protected:
     template <typename F>
     auto onThread(F work) -> decltype(work())
     {
-        std::packaged_task<decltype(work())()> job(std::move(work));
-        auto result = job.get_future();
-        thread.post([&job] { job(); });
-        return result.get();
+        return test::runOnThread(thread, std::move(work));
     }
 
     int markId(const std::string& role, const std::string& label) const
