@@ -126,7 +126,10 @@ public:
         std::ofstream(extension / "config.js", std::ios::trunc) << config;
         process_ = std::make_unique<test::ChildProcess>(
             "/usr/bin/chromium",
+            // The basic password store: with a keyring service activatable on the test bus,
+            // Chromium waits on it and never starts its extensions.
             std::vector<std::string>{"--headless=new", "--no-sandbox", "--no-first-run", "--disable-gpu",
+                                     "--password-store=basic",
                                      "--user-data-dir=" + (dir_ / "profile").string(),
                                      "--disable-features=DisableLoadExtensionCommandLineSwitch",
                                      "--load-extension=" + extension.string(), startUrl});
@@ -137,6 +140,8 @@ public:
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }
+    /// What the browser printed so far, for failure messages.
+    const std::string& output() { return process_->output(); }
 
 private:
     fs::path dir_;
@@ -162,7 +167,7 @@ TEST_F(ChromeBridgeOverSockets, TheExtensionInChromiumConnectsAndOpensPagesWhile
     Chromium browser(port, site.origin() + "/start.html");
 
     ASSERT_TRUE(spinUntil([&] { return bridge.isConnected(); }, std::chrono::seconds(30)))
-        << "the extension never connected";
+        << "the extension never connected; the browser said:\n" << browser.output();
     ASSERT_TRUE(spinUntil([&] {
         for (const auto& r : site.requests())
             if (r.target.starts_with("/report")) return true;
@@ -205,7 +210,7 @@ TEST(ChromeBridgeInTheApp, AVoiceToolOpensAPageThroughTheExtensionConnectedToThe
     }
     const auto result = nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
     ASSERT_TRUE(result.is_object()) << answer;
-    EXPECT_EQ(result.value("title", ""), "Target page") << answer;
+    EXPECT_EQ(result.value("title", ""), "Target page") << answer << "\nthe browser said:\n" << browser.output();
     EXPECT_TRUE(test::hasLine(app.output(), "[twk] tool web_navigate handed over by tarnwick tool")) << app.output();
 }
 
