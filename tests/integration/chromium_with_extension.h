@@ -1,0 +1,62 @@
+#pragma once
+
+#include "integration/process_helpers.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace twk::test {
+
+/// Debian's headless Chromium in a throw-away profile with a copy of the
+/// companion extension whose config.js points at the test's bridge port and,
+/// when given, the test's agent server.
+class ChromiumWithExtension {
+public:
+    ChromiumWithExtension(std::uint16_t bridgePort, const std::string& startUrl, const std::string& serverOrigin = {})
+    {
+        namespace fs = std::filesystem;
+        std::string pattern = (fs::temp_directory_path() / "twk-chromium-XXXXXX").string();
+        dir_ = mkdtemp(pattern.data());
+        const fs::path extension = dir_ / "extension";
+        fs::copy(TWK_EXTENSION_DIR, extension, fs::copy_options::recursive);
+        std::stringstream text;
+        text << std::ifstream(extension / "config.js").rdbuf();
+        std::string config = text.str();
+        replace(config, "28371", std::to_string(bridgePort));
+        if (!serverOrigin.empty()) replace(config, "http://127.0.0.1:8787", serverOrigin);
+        std::ofstream(extension / "config.js", std::ios::trunc) << config;
+        process_ = std::make_unique<ChildProcess>(
+            "/usr/bin/chromium",
+            std::vector<std::string>{"--headless=new", "--no-sandbox", "--no-first-run", "--disable-gpu",
+                                     "--user-data-dir=" + (dir_ / "profile").string(),
+                                     "--disable-features=DisableLoadExtensionCommandLineSwitch",
+                                     "--load-extension=" + extension.string(), startUrl},
+            // On the test desktop's session bus Chromium's extensions never start.
+            std::map<std::string, std::optional<std::string>>{{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}});
+    }
+    ~ChromiumWithExtension()
+    {
+        process_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    ChromiumWithExtension(const ChromiumWithExtension&) = delete;
+    ChromiumWithExtension& operator=(const ChromiumWithExtension&) = delete;
+
+private:
+    static void replace(std::string& text, const std::string& from, const std::string& to)
+    {
+        text.replace(text.find(from), from.size(), to);
+    }
+
+    std::filesystem::path dir_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+} // namespace twk::test

@@ -1,0 +1,154 @@
+// Spoken page tasks end to end: `tarnwick tool web_command` handed to the
+// running app, through the bridge to the companion extension in headless
+// Chromium, which runs the agent rounds against a scripted agent server on
+// loopback and acts in a real page.
+
+#include "integration/chromium_with_extension.h"
+#include "integration/loopback_http_server.h"
+#include "integration/process_helpers.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+namespace twk {
+namespace {
+
+using test::LoopbackHttpServer;
+
+const char* const searchPage = "<!doctype html><title>Find</title>"
+                               "<form action='/results'><label>Search <input name='q'></label>"
+                               "<button>Search</button></form>";
+
+int markOf(const std::string& snapshot, const std::string& line)
+{
+    std::smatch match;
+    if (!std::regex_search(snapshot, match, std::regex(R"(\[(\d+)\] )" + line))) return 0;
+    return std::stoi(match[1]);
+}
+
+nlohmann::json round(bool done, const std::string& text, nlohmann::json toolUses = nlohmann::json::array())
+{
+    return {{"sessionId", "s1"}, {"done", done},       {"text", text},
+            {"toolUses", std::move(toolUses)}, {"inputTokens", 1}, {"outputTokens", 1}};
+}
+
+/// Plays the agent the way a planner would, reading marks from the snapshot
+/// it is sent: fills the search field and presses Search, or, for a task
+/// about a button the page lacks, keeps pressing an element that is not there.
+nlohmann::json scriptedAgent(const std::string& path, const nlohmann::json& body)
+{
+    if (path == "/api/agent/start") {
+        const std::string description = body.value("description", "");
+        if (description.find("launch") != std::string::npos)
+            return round(false, "", {{{"id", "u1"}, {"name", "click"}, {"input", {{"id", 99}}}}});
+        const int field = markOf(description, R"(textfield "Search")");
+        const int button = markOf(description, R"(button "Search")");
+        if (field == 0 || button == 0) return round(true, "No search box in: " + description);
+        return round(false, "Typing the query.",
+                     {{{"id", "u1"}, {"name", "set_value"}, {"input", {{"id", std::to_string(field)}, {"text", "hello"}}}},
+                      {{"id", "u2"}, {"name", "click"}, {"input", {{"id", button}}}}});
+    }
+    if (body.contains("userMessage")) {
+        const std::string prompt = body["userMessage"].value("text", "");
+        return round(true, prompt.find("WINDOW: Results") != std::string::npos ? "The results for hello are showing."
+                                                                               : "The search did not run.");
+    }
+    const auto& results = body["toolResults"];
+    if (results.size() == 1 && results[0]["tool_use_id"] == "u1" && results[0]["isError"] == true)
+        return round(false, "", {{{"id", "u1"}, {"name", "click"}, {"input", {{"id", 99}}}}});
+    for (const auto& result : results)
+        if (result["isError"] != false) return round(true, "A step failed: " + result.value("text", ""));
+    return round(true, "Typed hello and pressed Search.");
+}
+
+class ExtensionCommand : public ::testing::Test {
+protected:
+    /// The tool's JSON answer, once the extension has connected to the app.
+    nlohmann::json webCommand(const std::string& task)
+    {
+        std::string answer;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+        while (std::chrono::steady_clock::now() < deadline) {
+            test::ChildProcess tool(TARNWICK_EXE, {"tool", "web_command", nlohmann::json({{"task", task}}).dump()});
+            EXPECT_TRUE(tool.waitForExit(std::chrono::seconds(70)).has_value());
+            answer = tool.output();
+            if (answer.find("not connected") == std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        return nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
+    }
+
+    std::vector<nlohmann::json> agentBodies() const
+    {
+        std::vector<nlohmann::json> bodies;
+        for (const auto& request : agent.requests()) bodies.push_back(nlohmann::json::parse(request.body, nullptr, false));
+        return bodies;
+    }
+
+    LoopbackHttpServer site{[](const LoopbackHttpServer::Request& request) {
+        if (request.target == "/search.html") return LoopbackHttpServer::Response{200, searchPage, "text/html", {}};
+        if (request.target.starts_with("/results"))
+            return LoopbackHttpServer::Response{200, "<!doctype html><title>Results</title>", "text/html", {}};
+        return LoopbackHttpServer::Response{404, "", "text/plain", {}};
+    }};
+    LoopbackHttpServer agent{[](const LoopbackHttpServer::Request& request) {
+        const auto body = nlohmann::json::parse(request.body, nullptr, false);
+        if (request.method != "POST" || !body.is_object()) return LoopbackHttpServer::Response{400, "{}", "application/json", {}};
+        return LoopbackHttpServer::Response{200, scriptedAgent(request.target, body).dump(), "application/json", {}};
+    }};
+    test::ChildProcess app{TARNWICK_EXE, {}, {{"TARNWICK_BACKEND_URL", agent.origin()}}};
+    std::unique_ptr<test::ChromiumWithExtension> browser;
+
+    void SetUp() override
+    {
+        const char* bridgePort = std::getenv("TARNWICK_BRIDGE_PORT"); // the test desktop's own
+        ASSERT_NE(bridgePort, nullptr);
+        ASSERT_TRUE(app.waitForOutput("[twk/chrome] WS server listening", std::chrono::seconds(20))) << app.output();
+        browser = std::make_unique<test::ChromiumWithExtension>(static_cast<std::uint16_t>(std::stoi(bridgePort)),
+                                                                 site.origin() + "/search.html", agent.origin());
+    }
+};
+
+TEST_F(ExtensionCommand, ATypedSearchIsSubmittedInThePageAndConfirmedOnTheFreshPage)
+{
+    const auto answer = webCommand("type hello in the search box and press the search button");
+    ASSERT_TRUE(answer.is_object()) << app.output();
+    EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
+    EXPECT_EQ(answer.value("message", ""), "The results for hello are showing.") << answer.dump();
+
+    bool searched = false;
+    for (const auto& request : site.requests()) searched = searched || request.target == "/results?q=hello";
+    EXPECT_TRUE(searched) << "the page never submitted the query";
+
+    const auto bodies = agentBodies();
+    ASSERT_EQ(bodies.size(), 3u); // start, the tool results, the check
+    EXPECT_TRUE(std::regex_match(bodies[0].value("userId", ""), std::regex("[0-9a-f-]{36}")));
+    EXPECT_EQ(bodies[0]["description"].get<std::string>().rfind("type hello in the search box", 0), 0u);
+    const auto& results = bodies[1]["toolResults"];
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0]["tool_use_id"], "u1");
+    EXPECT_NE(results[0]["text"].get<std::string>().find(R"(value="hello")"), std::string::npos) << results.dump();
+    EXPECT_EQ(results[1]["tool_use_id"], "u2");
+    EXPECT_EQ(bodies[1]["sessionId"], "s1");
+}
+
+TEST_F(ExtensionCommand, ATaskThatGetsNowhereEndsWithAnHonestFailure)
+{
+    const auto answer = webCommand("press the launch button");
+    ASSERT_TRUE(answer.is_object()) << app.output();
+    EXPECT_EQ(answer.value("ok", true), false) << answer.dump();
+    EXPECT_NE(answer.value("error", "").find("repeating"), std::string::npos) << answer.dump();
+
+    const auto bodies = agentBodies();
+    ASSERT_GE(bodies.size(), 2u);
+    EXPECT_LE(bodies.size(), 4u) << "the extension kept going";
+    EXPECT_NE(bodies[1]["toolResults"][0].value("text", "").find("no mark 99"), std::string::npos);
+    for (const auto& body : bodies) EXPECT_FALSE(body.contains("userMessage")) << "a failed task was checked as done";
+}
+
+} // namespace
+} // namespace twk
