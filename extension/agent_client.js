@@ -2,6 +2,8 @@
 // same request bodies and rounds, with this browser's own anonymous user id.
 
 const USER_ID_KEY = 'userId';
+// What a page can do: no screenshots, screen points or menu bar here.
+const PAGE_TOOLS = ['read_screen', 'click', 'set_value', 'scroll', 'press_key', 'type_text', 'navigate', 'mark_step', 'set_plan'];
 
 /** The anonymous id this browser's tasks are counted under, created once. */
 export async function extensionUserId() {
@@ -54,7 +56,7 @@ export class AgentClient {
   }
 
   start(description) {
-    return this.post('/api/agent/start', { description, displayWidth: 0, displayHeight: 0 });
+    return this.post('/api/agent/start', { description, displayWidth: 0, displayHeight: 0, tools: PAGE_TOOLS });
   }
 
   continue(sessionId, toolResults) {

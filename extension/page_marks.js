@@ -50,6 +50,13 @@
     return aria ? '' : 'button';
   }
 
+  // A <label> wrapped around its control: its words without the control's own text (a select's options).
+  function labelText(label) {
+    const copy = label.cloneNode(true);
+    copy.querySelectorAll('select, textarea, input, button').forEach((control) => control.remove());
+    return copy.textContent;
+  }
+
   function labelOf(el) {
     const ids = el.getAttribute('aria-labelledby');
     if (ids) {
@@ -58,7 +65,7 @@
     }
     const candidates = [
       el.getAttribute('aria-label'),
-      ...(el.labels ? Array.from(el.labels, (label) => label.innerText) : []),
+      ...(el.labels ? Array.from(el.labels, labelText) : []),
       el.tagName === 'INPUT' && ['button', 'submit', 'reset'].includes(el.type) ? el.value : '',
       el.tagName === 'INPUT' || el.tagName === 'TEXTAREA' || el.tagName === 'SELECT' ? '' : el.innerText,
       el.getAttribute('placeholder'),

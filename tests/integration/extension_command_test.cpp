@@ -36,44 +36,75 @@ nlohmann::json round(bool done, const std::string& text, nlohmann::json toolUses
             {"toolUses", std::move(toolUses)}, {"inputTokens", 1}, {"outputTokens", 1}};
 }
 
-/// Plays the agent the way a planner would, reading marks from the snapshot
-/// it is sent: fills the search field and presses Search, or, for a task
-/// about a button the page lacks, keeps pressing an element that is not there.
+const char* const orderPage = "<!doctype html><title>Order</title><form action='/order'>"
+                              "<label>Name <input name='name'></label>"
+                              "<label>Password <input type='password' name='pw' value='secret123'></label>"
+                              "<label>Size <select name='size'><option>Small<option>Large</select></label>"
+                              "<label><input type='checkbox' name='gift'> Gift wrap</label>"
+                              "<textarea name='note' aria-label='Note'></textarea>"
+                              "<a href='/help'>Help</a><button disabled>Pay later</button></form>";
+
+nlohmann::json toolUse(const std::string& id, const std::string& name, nlohmann::json input)
+{
+    return {{"id", id}, {"name", name}, {"input", std::move(input)}};
+}
+
+/// The first round of each task the scripted agent knows, planned from the
+/// marks of the snapshot it is sent, as a planner would.
+nlohmann::json firstRound(const std::string& description)
+{
+    if (description.starts_with("press the launch button")) // a button the page lacks
+        return round(false, "", {toolUse("u1", "click", {{"id", 99}})});
+    if (description.starts_with("fill in the order")) {
+        const int name = markOf(description, R"(textfield "Name")");
+        const int size = markOf(description, R"(popupbutton "Size")");
+        const int gift = markOf(description, R"(checkbox "Gift wrap")");
+        const int note = markOf(description, R"(textarea "Note")");
+        return round(false, "Filling the order.",
+                     {toolUse("u1", "set_value", {{"id", size}, {"text", "large"}}),
+                      toolUse("u2", "set_value", {{"id", gift}, {"text", "on"}}),
+                      toolUse("u3", "set_value", {{"id", note}, {"text", "ring twice"}}),
+                      toolUse("u4", "click", {{"id", name}}), toolUse("u5", "type_text", {{"text", "Ada"}}),
+                      toolUse("u6", "press_key", {{"keys", "Return"}})});
+    }
+    const int field = markOf(description, R"(textfield "Search")");
+    const int button = markOf(description, R"(button "Search")");
+    if (field == 0 || button == 0) return round(true, "No search box in: " + description);
+    return round(false, "Typing the query.",
+                 {toolUse("u1", "set_value", {{"id", std::to_string(field)}, {"text", "hello"}}),
+                  toolUse("u2", "click", {{"id", button}})});
+}
+
+/// Plays the agent: the first round above; then done once every result is
+/// good, or the same missing button again; and a verdict on the page shown
+/// in the check's fresh snapshot.
 nlohmann::json scriptedAgent(const std::string& path, const nlohmann::json& body)
 {
-    if (path == "/api/agent/start") {
-        const std::string description = body.value("description", "");
-        if (description.find("launch") != std::string::npos)
-            return round(false, "", {{{"id", "u1"}, {"name", "click"}, {"input", {{"id", 99}}}}});
-        const int field = markOf(description, R"(textfield "Search")");
-        const int button = markOf(description, R"(button "Search")");
-        if (field == 0 || button == 0) return round(true, "No search box in: " + description);
-        return round(false, "Typing the query.",
-                     {{{"id", "u1"}, {"name", "set_value"}, {"input", {{"id", std::to_string(field)}, {"text", "hello"}}}},
-                      {{"id", "u2"}, {"name", "click"}, {"input", {{"id", button}}}}});
-    }
+    if (path == "/api/agent/start") return firstRound(body.value("description", ""));
     if (body.contains("userMessage")) {
         const std::string prompt = body["userMessage"].value("text", "");
-        return round(true, prompt.find("WINDOW: Results") != std::string::npos ? "The results for hello are showing."
-                                                                               : "The search did not run.");
+        const auto title = prompt.find("WINDOW: ") + 8;
+        return round(true, "Now showing " + prompt.substr(title, prompt.find('\n', title) - title) + ".");
     }
     const auto& results = body["toolResults"];
     if (results.size() == 1 && results[0]["tool_use_id"] == "u1" && results[0]["isError"] == true)
-        return round(false, "", {{{"id", "u1"}, {"name", "click"}, {"input", {{"id", 99}}}}});
+        return round(false, "", {toolUse("u1", "click", {{"id", 99}})});
     for (const auto& result : results)
         if (result["isError"] != false) return round(true, "A step failed: " + result.value("text", ""));
-    return round(true, "Typed hello and pressed Search.");
+    return round(true, "Finished.");
 }
 
 class ExtensionCommand : public ::testing::Test {
 protected:
     /// The tool's JSON answer, once the extension has connected to the app.
-    nlohmann::json webCommand(const std::string& task)
+    nlohmann::json webCommand(const std::string& task, const std::string& url = {})
     {
+        nlohmann::json args = {{"task", task}};
+        if (!url.empty()) args["url"] = url;
         std::string answer;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
         while (std::chrono::steady_clock::now() < deadline) {
-            test::ChildProcess tool(TARNWICK_EXE, {"tool", "web_command", nlohmann::json({{"task", task}}).dump()});
+            test::ChildProcess tool(TARNWICK_EXE, {"tool", "web_command", args.dump()});
             EXPECT_TRUE(tool.waitForExit(std::chrono::seconds(70)).has_value());
             answer = tool.output();
             if (answer.find("not connected") == std::string::npos) break;
@@ -85,19 +116,22 @@ protected:
     std::vector<nlohmann::json> agentBodies() const
     {
         std::vector<nlohmann::json> bodies;
-        for (const auto& request : agent.requests()) bodies.push_back(nlohmann::json::parse(request.body, nullptr, false));
+        for (const auto& request : agent.requests())
+            bodies.push_back(nlohmann::json::parse(request.body, nullptr, false));
         return bodies;
     }
 
     LoopbackHttpServer site{[](const LoopbackHttpServer::Request& request) {
         if (request.target == "/search.html") return LoopbackHttpServer::Response{200, searchPage, "text/html", {}};
-        if (request.target.starts_with("/results"))
-            return LoopbackHttpServer::Response{200, "<!doctype html><title>Results</title>", "text/html", {}};
+        if (request.target == "/order.html") return LoopbackHttpServer::Response{200, orderPage, "text/html", {}};
+        if (request.target.starts_with("/results") || request.target.starts_with("/order?"))
+            return LoopbackHttpServer::Response{200, "<!doctype html><title>Done</title>", "text/html", {}};
         return LoopbackHttpServer::Response{404, "", "text/plain", {}};
     }};
     LoopbackHttpServer agent{[](const LoopbackHttpServer::Request& request) {
         const auto body = nlohmann::json::parse(request.body, nullptr, false);
-        if (request.method != "POST" || !body.is_object()) return LoopbackHttpServer::Response{400, "{}", "application/json", {}};
+        if (request.method != "POST" || !body.is_object())
+            return LoopbackHttpServer::Response{400, "{}", "application/json", {}};
         return LoopbackHttpServer::Response{200, scriptedAgent(request.target, body).dump(), "application/json", {}};
     }};
     test::ChildProcess app{TARNWICK_EXE, {}, {{"TARNWICK_BACKEND_URL", agent.origin()}}};
@@ -118,7 +152,7 @@ TEST_F(ExtensionCommand, ATypedSearchIsSubmittedInThePageAndConfirmedOnTheFreshP
     const auto answer = webCommand("type hello in the search box and press the search button");
     ASSERT_TRUE(answer.is_object()) << app.output();
     EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
-    EXPECT_EQ(answer.value("message", ""), "The results for hello are showing.") << answer.dump();
+    EXPECT_EQ(answer.value("message", ""), "Now showing Done.") << answer.dump();
 
     bool searched = false;
     for (const auto& request : site.requests()) searched = searched || request.target == "/results?q=hello";
@@ -128,12 +162,35 @@ TEST_F(ExtensionCommand, ATypedSearchIsSubmittedInThePageAndConfirmedOnTheFreshP
     ASSERT_EQ(bodies.size(), 3u); // start, the tool results, the check
     EXPECT_TRUE(std::regex_match(bodies[0].value("userId", ""), std::regex("[0-9a-f-]{36}")));
     EXPECT_EQ(bodies[0]["description"].get<std::string>().rfind("type hello in the search box", 0), 0u);
+    const auto tools = bodies[0]["tools"].dump();
+    EXPECT_NE(tools.find("\"navigate\""), std::string::npos) << tools;
+    EXPECT_EQ(tools.find("take_screenshot"), std::string::npos) << tools;
     const auto& results = bodies[1]["toolResults"];
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0]["tool_use_id"], "u1");
     EXPECT_NE(results[0]["text"].get<std::string>().find(R"(value="hello")"), std::string::npos) << results.dump();
     EXPECT_EQ(results[1]["tool_use_id"], "u2");
     EXPECT_EQ(bodies[1]["sessionId"], "s1");
+}
+
+TEST_F(ExtensionCommand, ListsSetsEachKindOfControlTypesAndSubmitsWithEnterWithoutRevealingAPassword)
+{
+    const auto answer = webCommand("fill in the order: large, gift wrapped, note ring twice, name Ada",
+                                   site.origin() + "/order.html");
+    ASSERT_TRUE(answer.is_object()) << app.output();
+    EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
+
+    bool ordered = false;
+    for (const auto& request : site.requests())
+        ordered = ordered || request.target == "/order?name=Ada&pw=secret123&size=Large&gift=on&note=ring+twice";
+    EXPECT_TRUE(ordered) << "the page never sent the whole order";
+
+    const std::string snapshot = agentBodies().at(0).value("description", "");
+    EXPECT_EQ(snapshot.find("secret123"), std::string::npos) << "a password left the page";
+    EXPECT_NE(snapshot.find(R"x(textfield "Password" value="(hidden)")x"), std::string::npos) << snapshot;
+    EXPECT_NE(snapshot.find(R"(link "Help")"), std::string::npos) << snapshot;
+    EXPECT_NE(snapshot.find(R"(button "Pay later" disabled)"), std::string::npos) << snapshot;
+    EXPECT_NE(snapshot.find("WINDOW: Order"), std::string::npos) << snapshot;
 }
 
 TEST_F(ExtensionCommand, ATaskThatGetsNowhereEndsWithAnHonestFailure)
