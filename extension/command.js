@@ -9,8 +9,21 @@ import { PageTools } from './page_tools.js';
 // The app stops waiting after 60 s; the answer must reach it before that.
 const TASK_BUDGET_MS = 55000;
 
+// One task at a time: two would number and act on the same page at once.
+let busy = false;
+
 export async function command(params) {
   if (typeof params.task !== 'string' || !params.task.trim()) throw new Error('missing task');
+  if (busy) return { ok: false, error: 'Another task is still running in the browser; try again when it has finished.' };
+  busy = true;
+  try {
+    return await runCommand(params);
+  } finally {
+    busy = false;
+  }
+}
+
+async function runCommand(params) {
   const deadline = Date.now() + TASK_BUDGET_MS;
   const timeLeft = () => deadline - Date.now();
   if (typeof params.url === 'string' && params.url) await navigate({ url: params.url });

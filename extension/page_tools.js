@@ -139,7 +139,7 @@ export class PageTools {
 
   /** One tool use of the agent, answered as the result it reads next round. */
   async execute(use) {
-    const answer = await this.perform(use.name, inputObject(use.input));
+    const answer = await this.perform(use.name, inputObject(use.input)).catch((error) => ({ ok: false, error: error.message }));
     if (!answer.ok) console.warn(`[twk/agent] tool error: ${answer.error}`);
     return { tool_use_id: use.id, text: answer.ok ? answer.text : answer.error, isError: !answer.ok };
   }
