@@ -2,6 +2,8 @@
 
 #include "integration/process_helpers.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace twk::test {
 
@@ -58,5 +61,21 @@ private:
     std::filesystem::path dir_;
     std::unique_ptr<ChildProcess> process_;
 };
+
+/// The JSON answer of `tarnwick tool NAME ARGS`, handed to the running app;
+/// asked again while the extension has not yet connected to it.
+inline nlohmann::json browserToolAnswer(const std::string& name, const nlohmann::json& args)
+{
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (std::chrono::steady_clock::now() < deadline) {
+        ChildProcess tool(TARNWICK_EXE, {"tool", name, args.dump()});
+        if (!tool.waitForExit(std::chrono::seconds(70))) return nullptr;
+        answer = tool.output();
+        if (answer.find("not connected") == std::string::npos) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
+}
 
 } // namespace twk::test

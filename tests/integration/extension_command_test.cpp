@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <thread>
 
 namespace twk {
 namespace {
@@ -96,21 +95,11 @@ nlohmann::json scriptedAgent(const std::string& path, const nlohmann::json& body
 
 class ExtensionCommand : public ::testing::Test {
 protected:
-    /// The tool's JSON answer, once the extension has connected to the app.
-    nlohmann::json webCommand(const std::string& task, const std::string& url = {})
+    static nlohmann::json webCommand(const std::string& task, const std::string& url = {})
     {
         nlohmann::json args = {{"task", task}};
         if (!url.empty()) args["url"] = url;
-        std::string answer;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-        while (std::chrono::steady_clock::now() < deadline) {
-            test::ChildProcess tool(TARNWICK_EXE, {"tool", "web_command", args.dump()});
-            EXPECT_TRUE(tool.waitForExit(std::chrono::seconds(70)).has_value());
-            answer = tool.output();
-            if (answer.find("not connected") == std::string::npos) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        }
-        return nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
+        return test::browserToolAnswer("web_command", args);
     }
 
     std::vector<nlohmann::json> agentBodies() const
