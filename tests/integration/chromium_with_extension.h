@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -36,12 +34,12 @@ public:
         std::ofstream(extension / "config.js", std::ios::trunc) << config;
         process_ = std::make_unique<ChildProcess>(
             "/usr/bin/chromium",
+            // The basic password store: with a keyring service activatable on the test bus,
+            // Chromium waits on it and never starts its extensions.
             std::vector<std::string>{"--headless=new", "--no-sandbox", "--no-first-run", "--disable-gpu",
-                                     "--user-data-dir=" + (dir_ / "profile").string(),
+                                     "--password-store=basic", "--user-data-dir=" + (dir_ / "profile").string(),
                                      "--disable-features=DisableLoadExtensionCommandLineSwitch",
-                                     "--load-extension=" + extension.string(), startUrl},
-            // On the test desktop's session bus Chromium's extensions never start.
-            std::map<std::string, std::optional<std::string>>{{"DBUS_SESSION_BUS_ADDRESS", std::nullopt}});
+                                     "--load-extension=" + extension.string(), startUrl});
     }
     ~ChromiumWithExtension()
     {
@@ -49,6 +47,8 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
+    /// What the browser printed so far, for failure messages.
+    const std::string& output() { return process_->output(); }
     ChromiumWithExtension(const ChromiumWithExtension&) = delete;
     ChromiumWithExtension& operator=(const ChromiumWithExtension&) = delete;
 

@@ -139,7 +139,7 @@ protected:
 TEST_F(ExtensionCommand, ATypedSearchIsSubmittedInThePageAndConfirmedOnTheFreshPage)
 {
     const auto answer = webCommand("type hello in the search box and press the search button");
-    ASSERT_TRUE(answer.is_object()) << app.output();
+    ASSERT_TRUE(answer.is_object()) << app.output() << "\nthe browser said:\n" << browser->output();
     EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
     EXPECT_EQ(answer.value("message", ""), "Now showing Done.") << answer.dump();
 
@@ -166,7 +166,7 @@ TEST_F(ExtensionCommand, ListsSetsEachKindOfControlTypesAndSubmitsWithEnterWitho
 {
     const auto answer = webCommand("fill in the order: large, gift wrapped, note ring twice, name Ada",
                                    site.origin() + "/order.html");
-    ASSERT_TRUE(answer.is_object()) << app.output();
+    ASSERT_TRUE(answer.is_object()) << app.output() << "\nthe browser said:\n" << browser->output();
     EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
 
     bool ordered = false;
@@ -185,7 +185,7 @@ TEST_F(ExtensionCommand, ListsSetsEachKindOfControlTypesAndSubmitsWithEnterWitho
 TEST_F(ExtensionCommand, ATaskThatGetsNowhereEndsWithAnHonestFailure)
 {
     const auto answer = webCommand("press the launch button");
-    ASSERT_TRUE(answer.is_object()) << app.output();
+    ASSERT_TRUE(answer.is_object()) << app.output() << "\nthe browser said:\n" << browser->output();
     EXPECT_EQ(answer.value("ok", true), false) << answer.dump();
     EXPECT_NE(answer.value("error", "").find("repeating"), std::string::npos) << answer.dump();
 

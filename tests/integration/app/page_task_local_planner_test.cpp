@@ -35,7 +35,7 @@ TEST(PageTaskWithTheLocalPlanner, TheSearchBoxIsFilledAndItsButtonPressedInTheRe
 
     const auto answer =
         browserToolAnswer("web_command", {{"task", "type hello in the search box and press the search button"}});
-    ASSERT_TRUE(answer.is_object()) << app.output();
+    ASSERT_TRUE(answer.is_object()) << app.output() << "\nthe browser said:\n" << browser.output();
     EXPECT_EQ(answer.value("ok", false), true) << answer.dump();
     bool searched = false;
     for (const auto& request : site.requests()) searched = searched || request.target == "/results?q=hello";
