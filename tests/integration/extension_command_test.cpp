@@ -54,6 +54,11 @@ nlohmann::json firstRound(const std::string& description)
 {
     if (description.starts_with("press the launch button")) // a button the page lacks
         return round(false, "", {toolUse("u1", "click", {{"id", 99}})});
+    if (description.starts_with("open the help page at ")) {
+        const std::string url = description.substr(22, description.find('\n') - 22);
+        return round(false, "",
+                     {toolUse("u1", "scroll", {{"direction", "down"}}), toolUse("u2", "navigate", {{"url", url}})});
+    }
     if (description.starts_with("fill in the order")) {
         const int name = markOf(description, R"(textfield "Name")");
         const int size = markOf(description, R"(popupbutton "Size")");
@@ -113,6 +118,8 @@ protected:
     LoopbackHttpServer site{[](const LoopbackHttpServer::Request& request) {
         if (request.target == "/search.html") return LoopbackHttpServer::Response{200, searchPage, "text/html", {}};
         if (request.target == "/order.html") return LoopbackHttpServer::Response{200, orderPage, "text/html", {}};
+        if (request.target == "/help.html")
+            return LoopbackHttpServer::Response{200, "<!doctype html><title>Help</title>", "text/html", {}};
         if (request.target.starts_with("/results") || request.target.starts_with("/order?"))
             return LoopbackHttpServer::Response{200, "<!doctype html><title>Done</title>", "text/html", {}};
         return LoopbackHttpServer::Response{404, "", "text/plain", {}};
@@ -180,6 +187,17 @@ TEST_F(ExtensionCommand, ListsSetsEachKindOfControlTypesAndSubmitsWithEnterWitho
     EXPECT_NE(snapshot.find(R"(link "Help")"), std::string::npos) << snapshot;
     EXPECT_NE(snapshot.find(R"(button "Pay later" disabled)"), std::string::npos) << snapshot;
     EXPECT_NE(snapshot.find("WINDOW: Order"), std::string::npos) << snapshot;
+}
+
+TEST_F(ExtensionCommand, TheAgentScrollsAndOpensAnotherAddressInTheSameTab)
+{
+    const auto answer = webCommand("open the help page at " + site.origin() + "/help.html");
+    ASSERT_TRUE(answer.is_object()) << app.output() << "\nthe browser said:\n" << browser->output();
+    EXPECT_EQ(answer.value("message", ""), "Now showing Help.") << answer.dump();
+    const auto results = agentBodies().at(1)["toolResults"];
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0]["text"], "scrolled down 9 lines (the page did not move: already at its edge)");
+    EXPECT_EQ(results[1]["text"], "opened " + site.origin() + "/help.html (\"Help\")");
 }
 
 TEST_F(ExtensionCommand, ATaskThatGetsNowhereEndsWithAnHonestFailure)
