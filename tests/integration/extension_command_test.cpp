@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 namespace twk {
 namespace {
@@ -128,7 +129,10 @@ protected:
         const auto body = nlohmann::json::parse(request.body, nullptr, false);
         if (request.method != "POST" || !body.is_object())
             return LoopbackHttpServer::Response{400, "{}", "application/json", {}};
-        return LoopbackHttpServer::Response{200, scriptedAgent(request.target, body).dump(), "application/json", {}};
+        // A slow model, for a task that is still running when another arrives.
+        const bool slow = body.value("description", "").starts_with("think slowly");
+        return LoopbackHttpServer::Response{200, scriptedAgent(request.target, body).dump(), "application/json",
+                                            std::chrono::milliseconds(slow ? 3000 : 0)};
     }};
     test::ChildProcess app{TARNWICK_EXE, {}, {{"TARNWICK_BACKEND_URL", agent.origin()}}};
     std::unique_ptr<test::ChromiumWithExtension> browser;
@@ -198,6 +202,19 @@ TEST_F(ExtensionCommand, TheAgentScrollsAndOpensAnotherAddressInTheSameTab)
     ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0]["text"], "scrolled down 9 lines (the page did not move: already at its edge)");
     EXPECT_EQ(results[1]["text"], "opened " + site.origin() + "/help.html (\"Help\")");
+}
+
+TEST_F(ExtensionCommand, ASecondTaskWhileOneRunsIsTurnedAwayAtOnce)
+{
+    ASSERT_TRUE(webCommand("press the launch button").is_object()); // the extension is connected
+    const nlohmann::json args = {{"task", "think slowly, then type hello in the search box"}};
+    test::ChildProcess first(TARNWICK_EXE, {"tool", "web_command", args.dump()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const auto second = webCommand("type hello in the search box and press the search button");
+    EXPECT_EQ(second.value("error", ""), "Another task is still running in the browser; try again when it has finished.")
+        << second.dump();
+    ASSERT_TRUE(first.waitForExit(std::chrono::seconds(30)).has_value());
+    EXPECT_NE(first.output().find(R"("ok":true)"), std::string::npos) << first.output();
 }
 
 TEST_F(ExtensionCommand, ATaskThatGetsNowhereEndsWithAnHonestFailure)
