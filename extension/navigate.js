@@ -18,7 +18,7 @@ export async function activeTab() {
   return tab;
 }
 
-function loaded(tabId) {
+export function loaded(tabId) {
   return new Promise((resolve, reject) => {
     const timer = setTimeout(() => {
       chrome.tabs.onUpdated.removeListener(listener);

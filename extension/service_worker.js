@@ -1,5 +1,6 @@
 // Tarnwick's companion: carries out the web tasks the voice agent asks for.
 import { BridgeConnection } from './bridge_connection.js';
+import { command } from './command.js';
 import { navigate } from './navigate.js';
 
 async function handle(method, params) {
@@ -7,8 +8,7 @@ async function handle(method, params) {
     case 'navigate':
       return navigate(params);
     case 'command':
-      // Page tasks need the agent service of the local server, which does not exist yet.
-      throw new Error('page tasks are not available yet: this version can only open pages');
+      return command(params);
     default:
       throw new Error(`unknown method: ${method}`);
   }

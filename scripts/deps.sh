@@ -38,6 +38,8 @@ PACKAGES=(
   libxtst-dev
   # the browser bridge's tests: a free port per test desktop, and the browser the extension runs in
   python3 chromium
+  # the companion extension's own logic tests (node --test, nothing from npm)
+  nodejs
   # key presses from outside the application (the global shortcut's tests)
   xdotool
   # a stand-in desktop portal on the test bus (the global shortcut's tests)
