@@ -4,6 +4,7 @@
 
 #include "bridge/chrome_bridge.h"
 #include "common/log.h"
+#include "integration/chromium_with_extension.h"
 #include "integration/loopback_http_server.h"
 #include "integration/process_helpers.h"
 #include "integration/qt_spin.h"
@@ -17,15 +18,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
 namespace twk {
 namespace {
 
-namespace fs = std::filesystem;
 using test::spinUntil;
 
 std::uint16_t freePort()
@@ -108,45 +104,7 @@ TEST_F(ChromeBridgeOverSockets, AnExtensionPeerAnswersARequestAndItsDropFailsThe
     EXPECT_EQ(dropped->error().code(), -1);
 }
 
-/// The companion extension, its port pointed at the test's bridge, in a
-/// throw-away headless Chromium profile.
-class Chromium {
-public:
-    Chromium(std::uint16_t bridgePort, const std::string& startUrl)
-    {
-        std::string pattern = (fs::temp_directory_path() / "twk-chromium-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        const fs::path extension = dir_ / "extension";
-        fs::copy(TWK_EXTENSION_DIR, extension, fs::copy_options::recursive);
-        std::ifstream in(extension / "config.js");
-        std::stringstream text;
-        text << in.rdbuf();
-        std::string config = text.str();
-        config.replace(config.find("28371"), 5, std::to_string(bridgePort));
-        std::ofstream(extension / "config.js", std::ios::trunc) << config;
-        process_ = std::make_unique<test::ChildProcess>(
-            "/usr/bin/chromium",
-            // The basic password store: with a keyring service activatable on the test bus,
-            // Chromium waits on it and never starts its extensions.
-            std::vector<std::string>{"--headless=new", "--no-sandbox", "--no-first-run", "--disable-gpu",
-                                     "--password-store=basic",
-                                     "--user-data-dir=" + (dir_ / "profile").string(),
-                                     "--disable-features=DisableLoadExtensionCommandLineSwitch",
-                                     "--load-extension=" + extension.string(), startUrl});
-    }
-    ~Chromium()
-    {
-        process_.reset();
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    /// What the browser printed so far, for failure messages.
-    const std::string& output() { return process_->output(); }
-
-private:
-    fs::path dir_;
-    std::unique_ptr<test::ChildProcess> process_;
-};
+using Chromium = test::ChromiumWithExtension;
 
 TEST_F(ChromeBridgeOverSockets, TheExtensionInChromiumConnectsAndOpensPagesWhileAWebPageIsRefused)
 {
@@ -198,19 +156,9 @@ TEST(ChromeBridgeInTheApp, AVoiceToolOpensAPageThroughTheExtensionConnectedToThe
     Chromium browser(static_cast<std::uint16_t>(std::stoi(bridgePort)), "about:blank");
 
     // Until the extension has connected the tool says so; then it opens the page.
-    std::string answer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-    while (std::chrono::steady_clock::now() < deadline) {
-        test::ChildProcess tool(TARNWICK_EXE,
-                                {"tool", "web_navigate", R"({"url":")" + site.origin() + R"(/target.html"})"});
-        ASSERT_TRUE(tool.waitForExit(std::chrono::seconds(20)).has_value());
-        answer = tool.output();
-        if (answer.find("not connected") == std::string::npos) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    }
-    const auto result = nlohmann::json::parse(answer.substr(0, answer.find('\n')), nullptr, false);
-    ASSERT_TRUE(result.is_object()) << answer;
-    EXPECT_EQ(result.value("title", ""), "Target page") << answer << "\nthe browser said:\n" << browser.output();
+    const auto result = test::browserToolAnswer("web_navigate", {{"url", site.origin() + "/target.html"}});
+    ASSERT_TRUE(result.is_object()) << browser.output();
+    EXPECT_EQ(result.value("title", ""), "Target page") << result.dump() << "\nthe browser said:\n" << browser.output();
     EXPECT_TRUE(test::hasLine(app.output(), "[twk] tool web_navigate handed over by tarnwick tool")) << app.output();
 }
 
