@@ -71,7 +71,7 @@ std::string utcDate(int64_t ms) { return dayText(ms, "%b %d, %Y"); }
 
 std::string usageChartSvg(const std::vector<DayUsage>& days)
 {
-    constexpr double width = 600, height = 180, left = 36, bottom = 22, top = 8;
+    constexpr double width = 600, height = 180, left = 52, bottom = 22, top = 8;
     const double plotWidth = width - left, plotHeight = height - bottom - top;
     double most = 0;
     for (const auto& d : days) most = std::max(most, d.seconds / 60);
@@ -96,9 +96,12 @@ std::string usageChartSvg(const std::vector<DayUsage>& days)
                    "\" height=\"" + format("%.1f", h) + "\"><title>" + dayText(d.dayStartMs, "%b %d") + ": " +
                    minutes(d.seconds) + " min</title></rect>";
         }
+        // First, middle and last day, anchored so that none runs off the chart.
+        const char* anchor = i == 0 ? "start" : i + 1 == days.size() ? "end" : "middle";
+        const double labelX = i == 0 ? x : i + 1 == days.size() ? width : x + slot / 2;
         if (i == 0 || i + 1 == days.size() || i == days.size() / 2)
-            svg += "<text class=\"tick\" x=\"" + format("%.1f", x) + "\" y=\"" + format("%.1f", height - 6) + "\">" +
-                   dayText(d.dayStartMs, "%b %d") + "</text>";
+            svg += "<text class=\"tick\" text-anchor=\"" + std::string(anchor) + "\" x=\"" + format("%.1f", labelX) + "\" y=\"" +
+                   format("%.1f", height - 6) + "\">" + dayText(d.dayStartMs, "%b %d") + "</text>";
     }
     return svg + "</svg>";
 }

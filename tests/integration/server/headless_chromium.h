@@ -24,6 +24,7 @@ public:
     HeadlessChromium(int width = 820, int height = 1100);
     ~HeadlessChromium();
 
+    /// Starts loading `url` in the tab; wait for what should follow with `waitUntil`.
     void navigate(const std::string& url);
     /// The value of a JavaScript expression evaluated in the tab (promises awaited).
     nlohmann::json evaluate(const std::string& expression);
@@ -35,7 +36,7 @@ public:
     std::string output() { return process_ ? process_->output() : std::string(); }
 
 private:
-    nlohmann::json command(const std::string& method, nlohmann::json params = nlohmann::json::object(), bool onTab = true);
+    nlohmann::json command(const std::string& method, nlohmann::json params = nlohmann::json::object());
 
     std::filesystem::path profile_;
     std::unique_ptr<ChildProcess> process_;
@@ -43,7 +44,6 @@ private:
     std::vector<nlohmann::json> received_;
     bool failed_ = false;
     int nextId_ = 1;
-    std::string session_;
 };
 
 } // namespace twk::test

@@ -124,6 +124,7 @@ TEST_F(AccountPageTest, InChromiumThePageDrawsEachDayAndItsFormLinksTheInstallat
     start();
     test::HeadlessChromium browser;
     browser.navigate(server->origin() + "/dashboard?uuid=" + testUserId + "&source=mac");
+    ASSERT_TRUE(browser.waitUntil("document.readyState === 'complete' && document.getElementById('chart')")) << browser.output();
 
     EXPECT_EQ(browser.evaluate("document.title"), "Your account · tarnwick");
     EXPECT_EQ(browser.evaluate("document.querySelectorAll('#chart rect.bar').length"), 4) << "day 31 is outside the chart";
