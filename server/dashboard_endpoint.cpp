@@ -116,7 +116,13 @@ HttpResponse DashboardEndpoint::show(const HttpRequest& request)
         if (changed->second == "linked") notice = "Linked.";
         if (changed->second == "unlinked") notice = "Unlinked: this installation is anonymous again.";
     }
-    return page(200, id, usage_.status(id), notice, false, !notice.empty());
+    const UsageStatus usage = usage_.status(id);
+    const bool changed = !notice.empty();
+    // An identifier the server has never seen looks like a fresh one: say so, in case it was mistyped.
+    if (!changed && !usage.linkedLabel && usage.usedSeconds <= 0 && !usage_.everUsed(id))
+        notice = "This server has no usage recorded for this installation yet. If you expected some, open this page "
+                 "from the Tarnwick panel on the computer in question.";
+    return page(200, id, usage, notice, false, changed);
 }
 
 HttpResponse DashboardEndpoint::change(const HttpRequest& request)

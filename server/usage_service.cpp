@@ -103,6 +103,8 @@ UsageStatus UsageService::unlink(const std::string& userId)
     return status;
 }
 
+bool UsageService::everUsed(const std::string& userId) { return usage_.everUsed(userId); }
+
 std::vector<DayUsage> UsageService::dailyUsage(const std::string& userId, int days)
 {
     constexpr int64_t dayMs = UsageStore::dayMs;

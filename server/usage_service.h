@@ -78,6 +78,8 @@ public:
     UsageStatus unlink(const std::string& userId);
     /// The last `days` UTC days, oldest first, today last, each with its seconds (0 for none).
     std::vector<DayUsage> dailyUsage(const std::string& userId, int days);
+    /// Whether any usage was ever recorded for `userId`, in any period.
+    bool everUsed(const std::string& userId);
 
     const Settings& settings() const { return settings_; }
     int64_t now() const { return nowMs_(); }

@@ -83,6 +83,13 @@ void UsageStore::addToDay(std::string_view userId, double seconds, int64_t nowMs
     day.bind(1, userId).bind(2, nowMs - ((nowMs % dayMs) + dayMs) % dayMs).bind(3, seconds).step();
 }
 
+bool UsageStore::everUsed(std::string_view userId)
+{
+    SqliteDatabase::Statement q(db_, "SELECT 1 FROM usage WHERE user_id = ?1 LIMIT 1");
+    q.bind(1, userId);
+    return q.step();
+}
+
 std::map<int64_t, double> UsageStore::dailySeconds(std::string_view userId, int64_t fromMs, int64_t toMs)
 {
     SqliteDatabase::Statement q(db_, R"(SELECT day_start, seconds FROM usage_days

@@ -27,6 +27,8 @@ public:
     /// Seconds counted on each UTC day (keyed by the day's first instant) from
     /// `fromMs` up to but excluding `toMs`; days without usage are absent.
     std::map<int64_t, double> dailySeconds(std::string_view userId, int64_t fromMs, int64_t toMs);
+    /// Whether `userId` has a counter in any period.
+    bool everUsed(std::string_view userId);
 
     static constexpr int64_t dayMs = 24 * 3600 * 1000;
 

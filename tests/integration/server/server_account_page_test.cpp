@@ -68,6 +68,7 @@ protected:
 TEST_F(AccountPageTest, FormsLinkAndUnlinkOnlyFromTheInstallationsOwnPage)
 {
     start();
+    rawRequest(server->port(), test::jsonPost("/api/usage/track", R"({"userId":")" + testUserId + R"(","seconds":30})"));
     const std::string self = server->origin();
     const std::string mine = token(testUserId);
     ASSERT_FALSE(mine.empty());
@@ -98,7 +99,11 @@ TEST_F(AccountPageTest, FormsLinkAndUnlinkOnlyFromTheInstallationsOwnPage)
     EXPECT_EQ(status()["linked"], false);
     EXPECT_TRUE(status()["email"].is_null());
 
-    // A malformed identifier gets a page that says so, not an error dump.
+    // An identifier the server has never seen, and a malformed one, get pages that say so, not an error dump.
+    EXPECT_NE(rawRequest(server->port(), getRequest("/dashboard?uuid=" + otherUser)).body.find("no usage recorded"),
+              std::string::npos);
+    EXPECT_EQ(rawRequest(server->port(), getRequest("/dashboard?uuid=" + testUserId)).body.find("no usage recorded"),
+              std::string::npos);
     const auto bad = rawRequest(server->port(), getRequest("/dashboard?uuid=%3Cscript%3E&source=mac"));
     EXPECT_EQ(bad.status, 400);
     EXPECT_EQ(bad.headers.at("content-type"), "text/html; charset=utf-8");
