@@ -1,5 +1,5 @@
 // Bytes from a client into tarnwick-server's request reader: the head
-// parser, the query decoder and the web-page checks. Besides memory and UB
+// parser, the query decoder and the web-page checks (API and account page). Besides memory and UB
 // errors, a complete head must lie within the bytes and the limits.
 
 #include "fuzz_check.h"
@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         check(!parsed.request.path.empty() && parsed.request.path.front() == '/', "path starts with /");
         (void)parseQuery(parsed.request.query);
         (void)checkSite(parsed.request, {"tarnwick.example"});
+        (void)checkPageSite(parsed.request, {"tarnwick.example"});
     } else if (parsed.outcome == HeadParse::Outcome::invalid) {
         check(parsed.status >= 400 && parsed.status < 600 && !parsed.error.empty(), "a refusal has a status and a reason");
     }

@@ -22,6 +22,7 @@ std::string_view reasonPhrase(int status)
     case 100: return "Continue";
     case 101: return "Switching Protocols";
     case 200: return "OK";
+    case 303: return "See Other";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 402: return "Payment Required";

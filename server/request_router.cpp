@@ -4,6 +4,7 @@
 #include "common/log.h"
 #include "json_input.h"
 #include "site_guard.h"
+#include "user_id.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,15 +41,9 @@ std::string checkedUserId(const json* value)
 {
     if (value == nullptr || value->is_null()) throw Refusal{400, "userId is missing"};
     if (!value->is_string()) throw Refusal{400, "userId must be a string"};
-    std::string id = value->get<std::string>();
-    bool ok = id.size() == 36;
-    for (size_t i = 0; ok && i < id.size(); ++i) {
-        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        ok = dash ? id[i] == '-' : std::isxdigit(static_cast<unsigned char>(id[i])) != 0;
-        id[i] = char(std::tolower(static_cast<unsigned char>(id[i])));
-    }
-    if (!ok) throw Refusal{400, "userId must be a UUID"};
-    return id;
+    auto id = canonicalUserId(value->get<std::string>());
+    if (!id) throw Refusal{400, "userId must be a UUID"};
+    return *id;
 }
 
 const json* member(const json& object, const char* key)
@@ -65,13 +60,11 @@ ordered_json statusJson(const UsageStatus& s)
     j["usedSeconds"] = s.usedSeconds;
     j["remainingSeconds"] = s.remainingSeconds;
     j["resetAt"] = s.resetAtMs;
-    // Installations are anonymous here: there are no accounts to link to.
-    j["linked"] = false;
-    j["email"] = nullptr;
+    // A label attached on the account page; the installation stays anonymous otherwise.
+    j["linked"] = s.linkedLabel.has_value();
+    j["email"] = s.linkedLabel ? ordered_json(*s.linkedLabel) : ordered_json(nullptr);
     return j;
 }
-
-std::string shortId(const std::string& userId) { return userId.substr(0, 8); }
 
 std::string seconds(double s)
 {
@@ -94,8 +87,9 @@ ordered_json mintJson(const UsageService::Granted& granted, int64_t expiresAt)
 
 } // namespace
 
-RequestRouter::RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings, ProviderClient* provider)
-    : usage_(usage), sessions_(sessions), settings_(std::move(settings)), provider_(provider)
+RequestRouter::RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings, ProviderClient* provider,
+                             DashboardEndpoint* dashboard)
+    : usage_(usage), sessions_(sessions), settings_(std::move(settings)), provider_(provider), dashboard_(dashboard)
 {
 }
 
@@ -114,6 +108,8 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
         {"/api/health", {"GET", nullptr}},
         {realtimePath, {"GET", nullptr}},
     };
+    // The account page is for browsers: it has site checks of its own.
+    if (dashboard_ != nullptr && DashboardEndpoint::serves(request.path)) return {dashboard_->handle(request)};
     try {
         if (auto refused = checkSite(request, settings_.allowedHosts)) {
             logLine("[twk/server] " + request.method + " " + request.path + " refused: " + refused->message);

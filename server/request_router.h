@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dashboard_endpoint.h"
 #include "http_request.h"
 #include "provider_client.h"
 #include "http_response.h"
@@ -31,7 +32,9 @@ public:
     };
 
     /// With a `provider`, credentials are minted there (the local plan and quota still apply).
-    RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings = {}, ProviderClient* provider = nullptr);
+    /// With a `dashboard`, the account page is served too.
+    RequestRouter(UsageService& usage, const LiveSessions& sessions, Settings settings = {}, ProviderClient* provider = nullptr,
+                  DashboardEndpoint* dashboard = nullptr);
 
     /// Credentials per installation and per client address: a burst, then a steady rate.
     static constexpr double mintBurstPerUser = 10, mintsPerSecondPerUser = 1.0 / 6;
@@ -55,6 +58,7 @@ private:
     const LiveSessions& sessions_;
     Settings settings_;
     ProviderClient* provider_;
+    DashboardEndpoint* dashboard_;
     RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
     RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};
 };

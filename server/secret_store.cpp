@@ -8,9 +8,8 @@
 #include <sys/random.h>
 
 namespace twk::server {
-namespace {
 
-std::string randomSecret()
+std::string randomText()
 {
     char bytes[32];
     for (size_t got = 0; got < sizeof bytes;) {
@@ -18,9 +17,12 @@ std::string randomSecret()
         if (n < 0) throw Error("twk.server.random", errno, "no random bytes from the kernel");
         got += size_t(n);
     }
-    const QByteArray text = QByteArray(bytes, sizeof bytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
-    return "twk_cs_" + text.toStdString();
+    return QByteArray(bytes, sizeof bytes).toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals).toStdString();
 }
+
+namespace {
+
+std::string randomSecret() { return "twk_cs_" + randomText(); }
 
 std::string hashOf(std::string_view secret)
 {

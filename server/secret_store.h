@@ -9,6 +9,9 @@
 
 namespace twk::server {
 
+/// 32 random bytes from the kernel as base64url text; throws twk::Error when there are none.
+std::string randomText();
+
 /// Short-lived realtime credentials. Only a hash of each secret is stored,
 /// so the database file does not hand out live credentials.
 class SecretStore {

@@ -23,6 +23,15 @@ struct SiteRefusal {
 /// form can send.
 std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts);
 
+/// The account page, which people open in their browser: Host as above
+/// (and required); a POST must come from a page of this same origin
+/// (Origin, or Referer when there is no Origin, and Sec-Fetch-Site when
+/// sent) and carry a form body.
+std::optional<SiteRefusal> checkPageSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts);
+
+/// The refusal of a Host header naming a host that is not served here, if any.
+std::optional<SiteRefusal> checkHost(const std::string& hostHeader, const std::vector<std::string>& allowedHosts);
+
 /// The host name of a Host header value, without port or IPv6 brackets, lower-cased.
 std::string hostName(const std::string& hostHeader);
 

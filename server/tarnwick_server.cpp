@@ -10,9 +10,20 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace twk::server {
 namespace {
+
+/// Which voice service answers, for the account page: never the key.
+std::string serviceDescription(const ServerOptions& options)
+{
+    if (options.upstream())
+        return "Hosted realtime speech at " + QUrl(QString::fromStdString(options.providerUrl)).host().toStdString() +
+               ", model " + options.modelName() + ", with this server's key.";
+    if (options.scenario) return "A scripted scenario (for tests and demos), model " + options.modelName() + ".";
+    return "Short demo replies from this server itself (no speech service is configured), model " + options.modelName() + ".";
+}
 
 std::string defaultDataDir()
 {
@@ -38,8 +49,11 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
     if (options.upstream())
         provider_ = std::make_unique<ProviderClient>(
             ProviderSettings{options.providerUrl, options.providerKey, options.modelName(), options.providerTimeoutSeconds * 1000});
+    formTokens_ = std::make_unique<FormTokens>(*db_);
+    dashboard_ = std::make_unique<DashboardEndpoint>(
+        *usage_, *formTokens_, DashboardEndpoint::Settings{options.allowedHosts, options.allowedUsers, serviceDescription(options)});
     router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts, options.allowedUsers},
-                                              provider_.get());
+                                              provider_.get(), dashboard_.get());
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));

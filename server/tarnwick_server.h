@@ -41,6 +41,8 @@ private:
     std::unique_ptr<SqliteDatabase> db_;
     std::unique_ptr<UsageService> usage_;
     LiveSessions sessions_;
+    std::unique_ptr<FormTokens> formTokens_;
+    std::unique_ptr<DashboardEndpoint> dashboard_;
     std::unique_ptr<RequestRouter> router_;
     std::unique_ptr<ProviderClient> provider_; // with a provider key: credentials and sessions come from there
     std::unique_ptr<ConversationEngineFactory> engines_;

@@ -7,7 +7,7 @@
 namespace twk::server {
 
 UsageService::UsageService(SqliteDatabase& db, Settings settings, std::function<int64_t()> nowMs)
-    : db_(db), usage_(db), secrets_(db), settings_(std::move(settings)), nowMs_(std::move(nowMs))
+    : db_(db), usage_(db), links_(db), secrets_(db), settings_(std::move(settings)), nowMs_(std::move(nowMs))
 {
 }
 
@@ -24,6 +24,7 @@ UsageStatus UsageService::read(const std::string& userId, int64_t nowMs)
                                             : std::max(1.0, double(period.endMs - nowMs) / 1000);
     s.resetAtMs = period.endMs;
     s.tokens = usage_.tokens(userId, period.startMs);
+    s.linkedLabel = links_.label(userId);
     return s;
 }
 
@@ -80,6 +81,43 @@ UsageStatus UsageService::meter(const std::string& userId, double seconds)
 std::optional<SecretStore::Grant> UsageService::validateSecret(std::string_view secret)
 {
     return secrets_.validate(secret, nowMs_());
+}
+
+UsageStatus UsageService::link(const std::string& userId, const std::string& label)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    links_.link(userId, label, now);
+    UsageStatus status = read(userId, now);
+    tx.commit();
+    return status;
+}
+
+UsageStatus UsageService::unlink(const std::string& userId)
+{
+    const int64_t now = nowMs_();
+    SqliteDatabase::Transaction tx(db_);
+    links_.unlink(userId);
+    UsageStatus status = read(userId, now);
+    tx.commit();
+    return status;
+}
+
+bool UsageService::everUsed(const std::string& userId) { return usage_.everUsed(userId); }
+
+std::vector<DayUsage> UsageService::dailyUsage(const std::string& userId, int days)
+{
+    constexpr int64_t dayMs = UsageStore::dayMs;
+    const int64_t now = nowMs_();
+    const int64_t today = now - ((now % dayMs) + dayMs) % dayMs;
+    const int64_t first = today - int64_t(days - 1) * dayMs;
+    const auto recorded = usage_.dailySeconds(userId, first, today + dayMs);
+    std::vector<DayUsage> out;
+    for (int64_t day = first; day <= today; day += dayMs) {
+        const auto it = recorded.find(day);
+        out.push_back({day, it == recorded.end() ? 0.0 : it->second});
+    }
+    return out;
 }
 
 } // namespace twk::server

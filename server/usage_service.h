@@ -1,5 +1,6 @@
 #pragma once
 
+#include "account_links.h"
 #include "secret_store.h"
 #include "sqlite_database.h"
 #include "usage_store.h"
@@ -10,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace twk::server {
 
@@ -26,6 +28,13 @@ struct UsageStatus {
     double remainingSeconds = 0;
     int64_t resetAtMs = 0; // start of the next period
     std::map<std::string, int64_t> tokens;
+    std::optional<std::string> linkedLabel; // the name or e-mail attached on the account page
+};
+
+/// Seconds used on one UTC day.
+struct DayUsage {
+    int64_t dayStartMs = 0;
+    double seconds = 0;
 };
 
 /// Usage accounting and credentials: the backend's rules on top of the stores.
@@ -64,6 +73,13 @@ public:
     /// Connected time the server measured on a realtime session.
     UsageStatus meter(const std::string& userId, double seconds);
     std::optional<SecretStore::Grant> validateSecret(std::string_view secret);
+    /// Attaches a label that passed `checkedLabel`; replaces any earlier one.
+    UsageStatus link(const std::string& userId, const std::string& label);
+    UsageStatus unlink(const std::string& userId);
+    /// The last `days` UTC days, oldest first, today last, each with its seconds (0 for none).
+    std::vector<DayUsage> dailyUsage(const std::string& userId, int days);
+    /// Whether any usage was ever recorded for `userId`, in any period.
+    bool everUsed(const std::string& userId);
 
     const Settings& settings() const { return settings_; }
     int64_t now() const { return nowMs_(); }
@@ -73,6 +89,7 @@ private:
 
     SqliteDatabase& db_;
     UsageStore usage_;
+    AccountLinks links_;
     SecretStore secrets_;
     Settings settings_;
     std::function<int64_t()> nowMs_;

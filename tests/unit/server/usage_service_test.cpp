@@ -159,5 +159,38 @@ TEST_F(UsageServiceTest, AnUnlimitedPlanMetersButNeverRefuses)
     EXPECT_FALSE(service->validateSecret("ek_elsewhere"));
 }
 
+TEST_F(UsageServiceTest, DailyUsageBooksWhatEachDayAddedOnce)
+{
+    constexpr int64_t day = 24 * 3600 * 1000;
+    now = june17 - 40 * day; // outside the chart's window
+    service->track(alice, 50, {});
+    now = june17 - 2 * day;
+    service->meter(alice, 20);
+    service->track(alice, 25, {}); // the report of the metered session adds its 5 extra seconds only
+    now = june17;
+    service->track(alice, 90, {});
+    service->track(bob, 600, {});
+
+    const auto days = service->dailyUsage(alice, 30);
+    ASSERT_EQ(days.size(), 30u);
+    EXPECT_EQ(days.back().dayStartMs, june17 - 12 * 3600 * 1000) << "today last, from UTC midnight";
+    EXPECT_EQ(days.front().dayStartMs, days.back().dayStartMs - 29 * day);
+    std::map<int64_t, double> used;
+    for (const auto& d : days)
+        if (d.seconds > 0) used[d.dayStartMs] = d.seconds;
+    EXPECT_EQ(used, (std::map<int64_t, double>{{days.back().dayStartMs - 2 * day, 25.0}, {days.back().dayStartMs, 90.0}}));
+}
+
+TEST_F(UsageServiceTest, ALinkedLabelShowsInTheStatusUntilUnlinkedAndSurvivesARestart)
+{
+    EXPECT_FALSE(service->status(alice).linkedLabel);
+    EXPECT_EQ(service->link(alice, "Ana").linkedLabel, "Ana");
+    EXPECT_EQ(service->link(alice, "ana@example.org").linkedLabel, "ana@example.org");
+    EXPECT_FALSE(service->status(bob).linkedLabel);
+    reopen();
+    EXPECT_EQ(service->status(alice).linkedLabel, "ana@example.org");
+    EXPECT_FALSE(service->unlink(alice).linkedLabel);
+}
+
 } // namespace
 } // namespace twk::server
