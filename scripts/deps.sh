@@ -42,6 +42,8 @@ PACKAGES=(
   xdotool
   # a stand-in desktop portal on the test bus (the global shortcut's tests)
   python3-dbus python3-gi
+  # screenshots: drawing the numbered badges and PNG (cairo); monitors and shared-memory capture (XCB RandR, MIT-SHM)
+  libcairo2-dev libxcb-randr0-dev libxcb-shm0-dev
 )
 
 missing=()
