@@ -44,6 +44,8 @@ PACKAGES=(
   python3-dbus python3-gi
   # screenshots: drawing the numbered badges and PNG (cairo); monitors and shared-memory capture (XCB RandR, MIT-SHM)
   libcairo2-dev libxcb-randr0-dev libxcb-shm0-dev
+  # the screenshot benchmark's comparison (import, convert)
+  imagemagick
 )
 
 missing=()
