@@ -40,13 +40,13 @@ void splitScreenIntoTwoMonitors()
     const Window root = DefaultRootWindow(display);
     XRRScreenResources* resources = XRRGetScreenResources(display, root);
     ASSERT_TRUE(resources != nullptr && resources->noutput > 0);
-    RRMonitorInfo* left = XRRAllocateMonitor(display, 1);
+    XRRMonitorInfo* left = XRRAllocateMonitor(display, 1);
     left->name = XInternAtom(display, "TWK-LEFT", False);
     left->primary = True;
     left->x = 0, left->y = 0, left->width = 1600, left->height = 1080;
     left->mwidth = 400, left->mheight = 270;
     left->outputs[0] = resources->outputs[0]; // takes the output's own monitor's place
-    RRMonitorInfo* right = XRRAllocateMonitor(display, 0);
+    XRRMonitorInfo* right = XRRAllocateMonitor(display, 0);
     right->name = XInternAtom(display, "TWK-RIGHT", False);
     right->x = 1600, right->y = 0, right->width = 320, right->height = 1080;
     right->mwidth = 80, right->mheight = 270;
