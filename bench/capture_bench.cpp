@@ -9,6 +9,7 @@
 #include "capture/marks_overlay.h"
 #include "capture/png_encoding.h"
 #include "capture/screen_capture.h"
+#include "common/log.h"
 #include "platform/linux/linux_workspace.h"
 #include "platform/linux/x11_screen.h"
 
@@ -166,6 +167,8 @@ int intOption(int argc, char** argv, const char* name, int fallback)
 
 int main(int argc, char** argv)
 {
+    // The capture's own log lines would drown the figures.
+    const LogCapture quiet([](const std::string&) {});
     const int rounds = intOption(argc, argv, "--rounds", 100);
     const int soak = intOption(argc, argv, "--soak", 1000);
     const fs::path dir = fs::temp_directory_path() / ("twk-capture-bench-" + std::to_string(getpid()));

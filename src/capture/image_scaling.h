@@ -20,9 +20,9 @@ struct ImageSize {
 /// away from zero and at least 1; unchanged when it already fits.
 ImageSize downscaledSize(int width, int height, int maxLongEdge);
 
-/// `image` shrunk to `downscaledSize` with an averaging filter, so thin
-/// lines and small text stay legible; nothing when it already fits or the
-/// new surface cannot be made.
+/// `image` shrunk to `downscaledSize` so that every source pixel counts
+/// (thin lines and small text stay legible); nothing when it already fits
+/// or the new surface cannot be made.
 CairoSurface downscaled(cairo_surface_t* image, int maxLongEdge);
 
 } // namespace twk

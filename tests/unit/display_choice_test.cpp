@@ -1,5 +1,4 @@
 #include "capture/display_choice.h"
-#include "capture/image_scaling.h"
 
 #include <gtest/gtest.h>
 
@@ -35,17 +34,6 @@ TEST(DisplayChoiceTest, SmallOrOffscreenWindowsFallBackToThePointer)
     const std::vector<ScreenWindow> offscreen{{front, 0, {-5000, 100, 800, 600}}};
     EXPECT_EQ(chosenName(offscreen, ScreenPoint{100, 500}), "DP-1");
     EXPECT_EQ(chosenName(narrow, ScreenPoint{-10, -10}), std::nullopt);
-}
-
-TEST(ImageScalingTest, LongerEdgeCappedWithHalvesRoundedUp)
-{
-    EXPECT_EQ(downscaledSize(1440, 900, 1280), (ImageSize{1280, 800}));
-    EXPECT_EQ(downscaledSize(1024, 768, 1280), (ImageSize{1024, 768}));
-    EXPECT_EQ(downscaledSize(900, 1440, 1280), (ImageSize{800, 1280}));
-    // 1280 / 2560 x 1 = 0.5 rounds away from zero; a sliver keeps one pixel.
-    EXPECT_EQ(downscaledSize(2560, 1, 1280), (ImageSize{1280, 1}));
-    EXPECT_EQ(downscaledSize(5000, 2, 1280), (ImageSize{1280, 1}));
-    EXPECT_EQ(downscaledSize(2560, 1441, 1280), (ImageSize{1280, 721}));
 }
 
 } // namespace
