@@ -2,6 +2,7 @@
 #include "accessibility/mark_actions.h"
 #include "capture/marks_overlay.h"
 #include "capture/screen_capture.h"
+#include "fakes/decoded_png.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_media_keys.h"
 #include "platform/linux/atspi_accessibility.h"
@@ -59,22 +60,6 @@ void splitScreenIntoTwoMonitors()
     XCloseDisplay(display);
 }
 
-cairo_status_t readChunk(void* closure, unsigned char* data, unsigned int length)
-{
-    auto* rest = static_cast<std::string_view*>(closure);
-    if (rest->size() < length) return CAIRO_STATUS_READ_ERROR;
-    std::copy_n(rest->data(), length, data);
-    rest->remove_prefix(length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-uint32_t rgbAt(const CairoSurface& image, double x, double y)
-{
-    const auto* row = cairo_image_surface_get_data(image.get()) +
-                      static_cast<int>(y) * cairo_image_surface_get_stride(image.get());
-    return reinterpret_cast<const uint32_t*>(row)[static_cast<int>(x)] & 0xffffff;
-}
-
 /// The Qt fixture's window on the left monitor, marked over the real
 /// accessibility bus, captured from the real X server, and clicked through
 /// XTest at a pixel of the screenshot.
@@ -103,12 +88,6 @@ protected:
         for (const auto& m : window->marks)
             if (m.label == label) return m;
         throw std::runtime_error("no mark " + label);
-    }
-
-    CairoSurface decode(const std::string& png)
-    {
-        std::string_view rest(png);
-        return CairoSurface(cairo_image_surface_create_from_png_stream(readChunk, &rest));
     }
 
     test::ChildProcess fixture{QT_WIDGETS_FIXTURE, {}};
@@ -153,13 +132,13 @@ TEST_F(ScreenCaptureOnDesktopTest, BadgeSitsOnTheButtonAndAClickThereIsMapped)
     EXPECT_TRUE(screen.lastCaptureShared());
 
     // The window's light face shows where it is; the bare root is black.
-    const CairoSurface png = decode(image->png);
-    EXPECT_GT(rgbAt(png, 0.8 * 340, 0.8 * 500) >> 16, 0xc0u);
-    EXPECT_EQ(rgbAt(png, 0.8 * 1000, 0.8 * 900), 0u);
+    const test::DecodedPNG png(image->png);
+    EXPECT_GT(png.rgb(0.8 * 340, 0.8 * 500) >> 16, 0xc0u);
+    EXPECT_EQ(png.rgb(0.8 * 1000, 0.8 * 900), 0u);
 
     const MarkedElement& save = mark("Save");
     const BadgePlacement badge = badgePlacement(save, {0, 0}, geometry.lastImageScale);
-    const uint32_t beside = rgbAt(png, badge.cx - badge.radius * 0.7, badge.cy);
+    const uint32_t beside = png.rgb(badge.cx - badge.radius * 0.7, badge.cy);
     EXPECT_GT(beside >> 16, 0xf0u) << std::hex << beside;
     EXPECT_LT(beside & 0xff, 0x30u) << std::hex << beside;
 

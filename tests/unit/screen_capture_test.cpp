@@ -1,12 +1,12 @@
 #include "capture/marks_overlay.h"
 #include "capture/screen_capture.h"
 #include "common/log.h"
+#include "fakes/decoded_png.h"
 #include "fakes/fake_screen.h"
 #include "fakes/fake_workspace.h"
 
 #include <gtest/gtest.h>
 
-#include <cairo.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,6 +15,7 @@ namespace twk {
 namespace {
 namespace fs = std::filesystem;
 using test::FakeScreen;
+using test::DecodedPNG;
 using test::FakeWorkspace;
 
 MarkedElement markAt(int id, int x, int y, int width, int height)
@@ -27,32 +28,6 @@ MarkedElement markAt(int id, int x, int y, int width, int height)
     mark.height = height;
     return mark;
 }
-
-cairo_status_t readChunk(void* closure, unsigned char* data, unsigned int length)
-{
-    auto* rest = static_cast<std::string_view*>(closure);
-    if (rest->size() < length) return CAIRO_STATUS_READ_ERROR;
-    std::copy_n(rest->data(), length, data);
-    rest->remove_prefix(length);
-    return CAIRO_STATUS_SUCCESS;
-}
-
-/// Decodes PNG bytes; the pixel at (x, y) as 0xRRGGBB.
-struct DecodedPNG {
-    CairoSurface surface;
-    explicit DecodedPNG(const std::string& png)
-    {
-        std::string_view rest(png);
-        surface.reset(cairo_image_surface_create_from_png_stream(readChunk, &rest));
-    }
-    int width() const { return cairo_image_surface_get_width(surface.get()); }
-    int height() const { return cairo_image_surface_get_height(surface.get()); }
-    uint32_t rgb(int x, int y) const
-    {
-        const auto* row = cairo_image_surface_get_data(surface.get()) + y * cairo_image_surface_get_stride(surface.get());
-        return reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
-    }
-};
 
 /// The badge fill: yellow at 95 % over whatever was below.
 bool isBadgeYellow(uint32_t rgb)

@@ -1,5 +1,7 @@
 #include "platform/linux/x11_monitors.h"
 
+#include "platform/linux/xcb_reply.h"
+
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
@@ -8,12 +10,6 @@
 
 namespace twk {
 namespace {
-
-struct FreeWithC {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeWithC>;
 
 std::string atomName(xcb_connection_t* c, xcb_atom_t atom)
 {

@@ -3,6 +3,7 @@
 #include "platform/linux/ewmh_windows.h"
 #include "platform/linux/x11_monitors.h"
 #include "platform/linux/x11_screen_grab.h"
+#include "platform/linux/xcb_reply.h"
 
 #include <xcb/xcb.h>
 
@@ -15,12 +16,6 @@ namespace twk {
 namespace {
 
 constexpr auto reconnectInterval = std::chrono::seconds(2);
-
-struct FreeWithC {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeWithC>;
 
 // Layers by what a window is for, in the order they stack.
 constexpr int desktopLayer = -1;

@@ -1,5 +1,7 @@
 #include "platform/linux/x11_screen_grab.h"
 
+#include "platform/linux/xcb_reply.h"
+
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/shm.h>
@@ -13,12 +15,6 @@
 
 namespace twk {
 namespace {
-
-struct FreeWithC {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeWithC>;
 
 constexpr uint32_t allPlanes = ~0u;
 
