@@ -44,6 +44,10 @@ PACKAGES=(
   xdotool
   # a stand-in desktop portal on the test bus (the global shortcut's tests)
   python3-dbus python3-gi
+  # screenshots: drawing the numbered badges (cairo), PNG (libpng); monitors and shared-memory capture (XCB RandR, MIT-SHM)
+  libcairo2-dev libpng-dev libxcb-randr0-dev libxcb-shm0-dev
+  # the screenshot benchmark's comparison (import, convert)
+  imagemagick
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "app/service_config.h"
 #include "backend/backend.h"
 #include "bridge/chrome_bridge.h"
+#include "capture/screen_capture.h"
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/atspi_accessibility.h"
@@ -26,6 +27,7 @@
 #include "platform/linux/qt_websocket_listener.h"
 #include "platform/linux/script_automations.h"
 #include "platform/linux/x11_clipboard.h"
+#include "platform/linux/x11_screen.h"
 #include "platform/linux/xtest_input_device.h"
 #include "skills/skills.h"
 #include "tools/tool_dispatcher.h"
@@ -83,8 +85,11 @@ struct Core {
         {accessibility, workspace, markElementMap, accessibilityThread, static_cast<int>(QCoreApplication::applicationPid()),
          [](Duration wait) { std::this_thread::sleep_for(wait); }}};
     MarkActions markActions{accessibilityService, inputDevice};
+    X11Screen screen;
+    ScreenCapture screenCapture{{screen, workspace, captureGeometry, defaultDebugScreenshotDir()}};
     ToolDispatcher tools{
-        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService, &markActions}};
+        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService, &markActions,
+         &screenCapture}};
 };
 
 } // namespace twk

@@ -9,6 +9,7 @@
 #include "tools/menu_routes.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
+#include "tools/screen_routes.h"
 #include "tools/skill_routes.h"
 #include "tools/system_prompt.h"
 #include "tools/tool_catalogue.h"
@@ -27,6 +28,8 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
     if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
     if (services.marks != nullptr) addMarkRoutes(routes_, *services.marks);
+    if (services.accessibility != nullptr && services.capturer != nullptr)
+        addScreenRoutes(routes_, *services.accessibility, *services.capturer);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

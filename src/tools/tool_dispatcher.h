@@ -6,6 +6,7 @@
 #include "accessibility/mark_actions.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
+#include "capture/screen_capturer.h"
 #include "common/cancellation_token.h"
 #include "common/main_loop.h"
 #include "common/worker_pool.h"
@@ -49,6 +50,8 @@ public:
         AccessibilityService* accessibility = nullptr;
         /// Acting on marked elements; click_mark and fill_mark are left out without it.
         MarkActions* marks = nullptr;
+        /// Screenshots; inspect_screen is left out without it (and without accessibility).
+        ScreenCapturer* capturer = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);

@@ -1,5 +1,7 @@
 #include "platform/linux/ewmh_windows.h"
 
+#include "platform/linux/xcb_reply.h"
+
 #include <xcb/res.h>
 #include <xcb/xcb.h>
 
@@ -10,12 +12,6 @@
 
 namespace twk {
 namespace {
-
-struct FreeWithC {
-    void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeWithC>;
 
 // A failed request (the window is gone) yields no reply; its error is freed
 // here, so nothing reaches the event queue or the default error printer.

@@ -38,6 +38,10 @@ public:
 
     /// False once the server has gone away.
     bool usable() const;
+    /// The connection and root window, for other queries of the same
+    /// display made under the owner's serialisation.
+    xcb_connection_t* connection() const { return connection_; }
+    uint32_t root() const { return root_; }
     /// Whether an EWMH window manager runs (_NET_SUPPORTING_WM_CHECK).
     bool hasWindowManager();
     /// The window manager's process: the owner of its check window; 0 when
