@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent_endpoint.h"
 #include "http_request.h"
 #include "provider_client.h"
 #include "http_response.h"
@@ -38,6 +39,8 @@ public:
     static constexpr double mintBurstPerPeer = 60, mintsPerSecondPerPeer = 1;
 
     Routed route(const HttpRequest& request);
+    /// Where agent rounds go; without one they are answered 501.
+    void setAgentEndpoint(AgentEndpoint* agent) { agent_ = agent; }
 
     static constexpr const char* realtimePath = "/v1/realtime";
 
@@ -50,11 +53,15 @@ private:
     HttpResponse status(const HttpRequest& request);
     HttpResponse track(const HttpRequest& request);
     Routed realtime(const HttpRequest& request);
+    Routed agent(const HttpRequest& request);
+    /// The answer to a browser extension's CORS preflight of an agent request.
+    HttpResponse preflight(const HttpRequest& request);
 
     UsageService& usage_;
     const LiveSessions& sessions_;
     Settings settings_;
     ProviderClient* provider_;
+    AgentEndpoint* agent_ = nullptr;
     RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
     RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};
 };

@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "data_directory.h"
 #include "demo_engine.h"
+#include "local_planner.h"
 #include "realtime_connection.h"
 #include "scenario_engine.h"
 
@@ -40,6 +41,9 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
             ProviderSettings{options.providerUrl, options.providerKey, options.modelName(), options.providerTimeoutSeconds * 1000});
     router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts, options.allowedUsers},
                                               provider_.get());
+    agentEngine_ = std::make_unique<LocalPlannerEngine>();
+    agent_ = std::make_unique<AgentEndpoint>(*agentEngine_, *usage_);
+    router_->setAgentEndpoint(agent_.get());
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
