@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "json_input.h"
+#include "provider_client.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -109,20 +110,16 @@ void AgentModelEngine::post(const json& body, std::function<void(const PostResul
         request.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     request.setTransferTimeout(settings_.timeoutMs);
     QNetworkReply* reply = network_.post(request, QByteArray::fromStdString(body.dump(-1, ' ', false, json::error_handler_t::replace)));
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maxAnswerBytes) reply->abort();
-    });
+    limitAnswerSize(reply, maxAnswerBytes);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, done = std::move(done)] {
-        const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-        const QByteArray answer = reply->bytesAvailable() <= maxAnswerBytes ? reply->readAll() : QByteArray();
+        const ProviderReply r = readReply(reply, maxAnswerBytes);
+        const int status = r.status;
+        const QByteArray& answer = r.body;
         if (status == 0) {
-            const bool timedOut = reply->error() == QNetworkReply::TimeoutError ||
-                                  reply->error() == QNetworkReply::OperationCanceledError;
-            logLine("[twk/server] agent model request failed: " + reply->errorString().toStdString());
+            logLine("[twk/server] agent model request failed: " + r.error);
             const std::string seconds = std::to_string((settings_.timeoutMs + 999) / 1000);
-            done(AgentFailure{503, timedOut ? "the agent's language model did not answer within " + seconds + " s; try again later"
-                                            : "the agent's language model cannot be reached; try again later"});
+            done(AgentFailure{503, r.timedOut ? "the agent's language model did not answer within " + seconds + " s; try again later"
+                                              : "the agent's language model cannot be reached; try again later"});
             return;
         }
         if (status < 200 || status > 299) {

@@ -55,7 +55,9 @@ private:
     Routed realtime(const HttpRequest& request);
     Routed agent(const HttpRequest& request);
     /// The answer to a browser extension's CORS preflight of an agent request.
-    HttpResponse preflight(const HttpRequest& request);
+    static HttpResponse preflight();
+    /// Lets the extension at `origin` read the answer, now or later.
+    static void allowOrigin(Routed& routed, const std::string& origin);
 
     UsageService& usage_;
     const LiveSessions& sessions_;
