@@ -12,6 +12,9 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <thread>
+
 namespace twk {
 namespace {
 
@@ -175,6 +178,30 @@ TEST_F(ServerAgentModelTest, TheModelsFailuresBecomeClearErrorsThatNeverCarryThe
     auto down = startServer("openai", "http://127.0.0.1:" + std::to_string(test::closedPort()));
     const json unreachable = post(*down, "/api/agent/start", {{"description", "turn on Dark mode"}}, 503);
     EXPECT_NE(unreachable["error"].get<std::string>().find("cannot be reached"), std::string::npos) << unreachable.dump();
+}
+
+TEST_F(ServerAgentModelTest, WhileARoundWaitsForTheModelTheTaskTakesNoOtherRound)
+{
+    FakeProvider::Settings slow;
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    slow.onModelRequest = [calls](const FakeModelRequest&) {
+        const json call = {{"id", "call_1"}, {"type", "function"}, {"function", {{"name", "read_screen"}, {"arguments", "{}"}}}};
+        if ((*calls)++ == 1) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return std::pair{200, json{{"choices", {{{"message", {{"role", "assistant"}, {"content", "ok"}, {"tool_calls", {call}}}}}}}}};
+    };
+    FakeProvider provider(slow);
+    auto server = startServer("openai", provider.baseUrl());
+    const json first = post(*server, "/api/agent/start", {{"description", "read the screen"}});
+    const json next = {{"userId", test::testUserId}, {"sessionId", first["sessionId"]},
+                       {"toolResults", {{{"tool_use_id", "call_1"}, {"text", "screen"}, {"isError", false}}}}};
+    test::RawConnection waiting(server->port());
+    ASSERT_TRUE(waiting.write(test::jsonPost("/api/agent/continue", next.dump())));
+    ASSERT_TRUE(provider.waitFor([](const FakeProvider::Observed& o) { return o.modelRequests.size() == 2; }));
+    const auto refused = test::rawRequest(server->port(), test::jsonPost("/api/agent/continue", next.dump()));
+    EXPECT_EQ(refused.status, 409) << refused.body;
+    const auto answered = waiting.read();
+    EXPECT_EQ(answered.status, 200) << answered.body;
+    EXPECT_EQ(provider.observed().modelRequests.size(), 2u);
 }
 
 } // namespace
