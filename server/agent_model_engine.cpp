@@ -42,7 +42,13 @@ private:
         const AgentDialect& dialect = engine_.dialect();
         dropOlderImages(messages_, dialect.imageType(), AgentModelEngine::keptImages);
         const auto& s = engine_.settings();
-        engine_.post(dialect.request(s.model, s.maxTokens, agentSystemPrompt(), tools_, messages_),
+        std::string body = dialect.request(s.model, s.maxTokens, agentSystemPrompt(), tools_, messages_)
+                               .dump(-1, ' ', false, json::error_handler_t::replace);
+        if (body.size() > AgentModelEngine::maxRequestBytes) {
+            answer(AgentFailure{413, "this task's conversation has grown too large for the model; start it again"});
+            return;
+        }
+        engine_.post(std::move(body),
                      [this, answer](const AgentModelEngine::PostResult& result) {
                          if (const auto* failure = std::get_if<AgentFailure>(&result)) {
                              answer(*failure);
@@ -102,14 +108,14 @@ AgentModelEngine::~AgentModelEngine()
 
 std::unique_ptr<AgentConversation> AgentModelEngine::open() { return std::make_unique<ModelConversation>(*this); }
 
-void AgentModelEngine::post(const json& body, std::function<void(const PostResult&)> done)
+void AgentModelEngine::post(std::string body, std::function<void(const PostResult&)> done)
 {
     QNetworkRequest request(QUrl(QString::fromStdString(settings_.baseUrl + dialect_->path())));
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
     for (const auto& [name, value] : dialect_->headers(settings_.apiKey))
         request.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
     request.setTransferTimeout(settings_.timeoutMs);
-    QNetworkReply* reply = network_.post(request, QByteArray::fromStdString(body.dump(-1, ' ', false, json::error_handler_t::replace)));
+    QNetworkReply* reply = network_.post(request, QByteArray::fromStdString(body));
     limitAnswerSize(reply, maxAnswerBytes);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, done = std::move(done)] {
         const ProviderReply r = readReply(reply, maxAnswerBytes);

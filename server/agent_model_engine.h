@@ -33,13 +33,15 @@ public:
     std::string name() const override { return settings_.provider + " model " + settings_.model; }
 
     using PostResult = std::variant<nlohmann::json, AgentFailure>;
-    /// POSTs `body`; `done` is called once, on this thread, unless the engine is destroyed first.
-    void post(const nlohmann::json& body, std::function<void(const PostResult&)> done);
+    /// POSTs the JSON text `body`; `done` is called once, on this thread, unless the engine is destroyed first.
+    void post(std::string body, std::function<void(const PostResult&)> done);
 
     const AgentModelSettings& settings() const { return settings_; }
     const AgentDialect& dialect() const { return *dialect_; }
 
     static constexpr qint64 maxAnswerBytes = 4 * 1024 * 1024;
+    /// Largest request: what one task's conversation may grow to.
+    static constexpr size_t maxRequestBytes = 16 * 1024 * 1024;
     /// Rounds one task may run before it is refused, beyond the application's own limit.
     static constexpr int maxRounds = 64;
     /// Screenshots resent with each request of a long task.
