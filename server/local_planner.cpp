@@ -257,13 +257,17 @@ std::optional<AgentReply> LocalPlanner::act(TaskStep& step)
         if (mark == nullptr) return notFound(step.target);
         const std::string name = quote(mark->label);
         if (shows(*mark, step.text)) return noted(name + " holds " + quote(step.text));
-        // A field that never shows its contents (a password) is taken at the action's word.
-        if (attempts_ > 0 && !mark->value) return noted("entered the text in " + name);
+        // A field that never shows its contents (a password: no value, or "(hidden)" on a web page) is taken
+        // at the action's word.
+        if (attempts_ > 0 && (!mark->value || *mark->value == "(hidden)")) return noted("entered the text in " + name);
         if (attempts_ >= maxAttempts)
             return giveUp("I entered " + quote(step.text) + " in " + name + " but it shows " +
                           quote(mark->value.value_or("")) + ", so I stopped.");
         if (mark->disabled) return giveUp(name + " is disabled, so I cannot fill it in.");
-        return request("Entering " + quote(step.text) + " in " + name + ".", {{"id", mark->id}, {"text", step.text}});
+        // What goes into a password field is not shown in the narration.
+        const bool secret = mark->value == "(hidden)" || normalizedWords(mark->label).find("password") != std::string::npos;
+        return request("Entering " + (secret ? std::string("the text") : quote(step.text)) + " in " + name + ".",
+                       {{"id", mark->id}, {"text", step.text}});
     }
     case Kind::press: {
         if (attempts_ > 0) return noted("pressed " + quote(step.target));

@@ -189,6 +189,14 @@ TEST(LocalPlannerTest, AskOnlyForToolsTheCallerOffers)
     ASSERT_EQ(press.toolUses.size(), 1u);
     EXPECT_EQ(press.toolUses[0].input, json({{"id", 2}}));
 
+    Planner secret; // a password field never shows what it holds
+    secret.tools = page.tools;
+    WindowMarks login{"Firefox", "Sign in", {element(1, "AXTextField", "Password", "(hidden)")}};
+    EXPECT_EQ(secret.start("type hunter2 into the password field", renderSnapshot(login, std::nullopt)).text.find("hunter2"),
+              std::string::npos);
+    EXPECT_TRUE(secret.answer("", "done\nelement [1] now: value=\"(hidden)\"").done);
+    EXPECT_EQ(secret.last.text.find("hunter2"), std::string::npos) << "the password is repeated back: " << secret.last.text;
+
     Planner noMenus;
     noMenus.tools = {"click"};
     const AgentReply refused = noMenus.start("choose File > New", fixtureScreen(false));
