@@ -102,6 +102,8 @@ void HttpConnection::processAvailable()
         if (parsed.outcome == HeadParse::Outcome::incomplete) return;
 
         const qint64 total = qint64(parsed.headLength + parsed.contentLength);
+        // A larger body than most (an agent round with a screenshot) widens the buffer for this request only.
+        if (total + 64 * 1024 > readBufferBytes_) socket_->setReadBufferSize(total + 64 * 1024);
         if (available < total) {
             if (parsed.expectsContinue && !continueSent_) {
                 socket_->write("HTTP/1.1 100 Continue\r\n\r\n");
@@ -118,6 +120,7 @@ void HttpConnection::processAvailable()
             return;
         }
         socket_->skip(total);
+        socket_->setReadBufferSize(readBufferBytes_);
         continueSent_ = false;
         if (routed.deferred) {
             awaitAnswer(routed.deferred, request.keepAlive);

@@ -166,8 +166,9 @@ HeadParse parseRequestHead(std::string_view bytes, const HttpLimits& limits)
         if (length->empty() || !std::all_of(length->begin(), length->end(), [](unsigned char c) { return std::isdigit(c); }))
             return invalid(400, "malformed Content-Length");
         const std::string digits = length->substr(std::min(length->find_first_not_of('0'), length->size()));
-        if (digits.size() > 12 || (!digits.empty() && std::stoull(digits) > limits.maxBodyBytes))
-            return invalid(413, "request body larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
+        const size_t limit = limits.bodyLimit(r.path);
+        if (digits.size() > 12 || (!digits.empty() && std::stoull(digits) > limit))
+            return invalid(413, "request body larger than " + std::to_string(limit) + " bytes");
         p.contentLength = digits.empty() ? 0 : std::stoull(digits);
     }
     if (const auto expect = r.header("expect")) {

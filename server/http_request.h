@@ -30,6 +30,8 @@ struct HttpRequest {
 struct HttpLimits {
     size_t maxHeadBytes = 16 * 1024;
     size_t maxBodyBytes = 1024 * 1024;
+    size_t maxAgentBodyBytes = 8 * 1024 * 1024; // agent rounds may carry a screenshot
+    size_t bodyLimit(std::string_view path) const { return path.starts_with("/api/agent/") ? maxAgentBodyBytes : maxBodyBytes; }
 };
 
 /// What the bytes received so far on a connection amount to.

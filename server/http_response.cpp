@@ -22,6 +22,7 @@ std::string_view reasonPhrase(int status)
     case 100: return "Continue";
     case 101: return "Switching Protocols";
     case 200: return "OK";
+    case 204: return "No Content";
     case 303: return "See Other";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
@@ -30,6 +31,7 @@ std::string_view reasonPhrase(int status)
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
     case 408: return "Request Timeout";
+    case 409: return "Conflict";
     case 411: return "Length Required";
     case 413: return "Content Too Large";
     case 415: return "Unsupported Media Type";
@@ -39,6 +41,7 @@ std::string_view reasonPhrase(int status)
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 501: return "Not Implemented";
+    case 502: return "Bad Gateway";
     case 503: return "Service Unavailable";
     case 505: return "HTTP Version Not Supported";
     default: return "Unknown";

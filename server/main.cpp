@@ -36,6 +36,9 @@ int main(int argc, char** argv)
         if (o.configFile) logLine("[twk/server] configuration from " + *o.configFile);
         logLine(o.upstream() ? "[twk/server] realtime sessions relayed to " + o.providerUrl + " (model " + o.modelName() + ")"
                              : std::string("[twk/server] realtime sessions answered here (") + (o.scenario ? "scenario" : "demo replies") + ")");
+        logLine(o.agentProvider ? "[twk/server] agent rounds answered by the " + *o.agentProvider + " model " + o.agentModelName() +
+                                      " at " + o.agentBaseUrl()
+                                : std::string("[twk/server] agent rounds answered by the local planner"));
         logLine("[twk/server] plan " + o.plan + ": " +
                 (o.quotaMinutes > 0 ? std::to_string(o.quotaMinutes) + " minutes a month" : std::string("unlimited (metered)")));
         logLine("[twk/server] listening on " + server.origin() + " (data in " + server.dataDir() + ")");

@@ -28,6 +28,24 @@ std::string errorCode(const QByteArray& body)
 
 } // namespace
 
+void limitAnswerSize(QNetworkReply* reply, qint64 maxBytes)
+{
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes](qint64 received, qint64) {
+        if (received > maxBytes) reply->abort();
+    });
+}
+
+ProviderReply readReply(QNetworkReply* reply, qint64 maxBytes)
+{
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    ProviderReply r;
+    r.status = status.isValid() ? status.toInt() : 0;
+    r.timedOut = reply->error() == QNetworkReply::TimeoutError || reply->error() == QNetworkReply::OperationCanceledError;
+    r.body = reply->bytesAvailable() <= maxBytes ? reply->readAll() : QByteArray();
+    r.error = reply->errorString().toStdString();
+    return r;
+}
+
 ProviderFailure failureForStatus(int httpStatus)
 {
     const std::string http = " (HTTP " + std::to_string(httpStatus) + ")";
@@ -61,20 +79,16 @@ void ProviderClient::mintClientSecret(std::function<void(const MintResult&)> don
     request.setTransferTimeout(settings_.timeoutMs);
     const json body = {{"session", {{"type", "realtime"}, {"model", settings_.model}}}};
     QNetworkReply* reply = network_.post(request, QByteArray::fromStdString(body.dump()));
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
-        if (received > maxAnswerBytes) reply->abort();
-    });
+    limitAnswerSize(reply, maxAnswerBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply, done = std::move(done)] {
-        const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-        const QByteArray answer = reply->bytesAvailable() <= maxAnswerBytes ? reply->readAll() : QByteArray();
+        const ProviderReply r = readReply(reply, maxAnswerBytes);
+        const int status = r.status;
+        const QByteArray& answer = r.body;
         if (status == 0) {
-            const bool timedOut = reply->error() == QNetworkReply::TimeoutError ||
-                                  reply->error() == QNetworkReply::OperationCanceledError;
-            logLine("[twk/server] provider credential request failed: " + reply->errorString().toStdString());
+            logLine("[twk/server] provider credential request failed: " + r.error);
             const std::string seconds = std::to_string((settings_.timeoutMs + 999) / 1000);
-            done(ProviderFailure{503, timedOut ? "the speech provider did not answer within " + seconds + " s; try again later"
-                                               : "the speech provider cannot be reached; try again later"});
+            done(ProviderFailure{503, r.timedOut ? "the speech provider did not answer within " + seconds + " s; try again later"
+                                                 : "the speech provider cannot be reached; try again later"});
             return;
         }
         if (status < 200 || status > 299) {

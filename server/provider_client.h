@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QObject>
 #include <QUrl>
 
@@ -53,6 +54,18 @@ private:
     ProviderSettings settings_;
     QNetworkAccessManager network_;
 };
+
+/// What a hosted service's HTTP answer amounts to.
+struct ProviderReply {
+    int status = 0;      // 0: no answer came (unreachable, timed out, aborted)
+    bool timedOut = false;
+    QByteArray body;     // empty when larger than allowed
+    std::string error;   // the transport's words, for the log
+};
+/// Aborts `reply` as soon as its answer grows beyond `maxBytes`.
+void limitAnswerSize(QNetworkReply* reply, qint64 maxBytes);
+/// Reads a finished reply.
+ProviderReply readReply(QNetworkReply* reply, qint64 maxBytes);
 
 /// The failure for an answer with this HTTP status (not 2xx).
 ProviderFailure failureForStatus(int httpStatus);

@@ -110,33 +110,61 @@ RequestRouter::Routed RequestRouter::route(const HttpRequest& request)
     };
     // The account page is for browsers: it has site checks of its own.
     if (dashboard_ != nullptr && DashboardEndpoint::serves(request.path)) return {dashboard_->handle(request)};
+    // A browser extension's page tasks reach the agent endpoints from its own origin.
+    const bool agentPath = request.path.starts_with("/api/agent/");
+    const std::optional<std::string> extension = agentPath ? extensionOrigin(request) : std::nullopt;
+    Routed routed;
     try {
-        if (auto refused = checkSite(request, settings_.allowedHosts)) {
+        if (auto refused = checkSite(request, settings_.allowedHosts, agentPath)) {
             logLine("[twk/server] " + request.method + " " + request.path + " refused: " + refused->message);
             throw Refusal{refused->status, refused->message};
         }
         const auto it = endpoints.find(request.path);
         if (it == endpoints.end()) throw Refusal{404, "no such endpoint: " + request.path};
-        if (request.method != it->second.method) {
-            Routed refused{errorResponse(405, request.method + " is not allowed on " + request.path)};
-            refused.response.headers.emplace_back("Allow", it->second.method);
-            return refused;
+        if (extension && request.method == "OPTIONS") {
+            routed = {preflight()};
+        } else if (request.method != it->second.method) {
+            routed = {errorResponse(405, request.method + " is not allowed on " + request.path)};
+            routed.response.headers.emplace_back("Allow", it->second.method);
+        } else if (request.path == realtimePath) {
+            return realtime(request);
+        } else if (provider_ != nullptr && it->second.handler == &RequestRouter::mint) {
+            return mintUpstream(request);
+        } else if (agentPath) {
+            routed = agent(request);
+        } else if (request.path == "/api/health") {
+            return {jsonResponse(200, {{"ok", true}, {"service", "tarnwick-server"}})};
+        } else {
+            return {(this->*(it->second.handler))(request)};
         }
-        if (request.path == realtimePath) return realtime(request);
-        if (provider_ != nullptr && it->second.handler == &RequestRouter::mint) return mintUpstream(request);
-        if (request.path.starts_with("/api/agent/"))
-            throw Refusal{501, "agent rounds are not available on this server yet"};
-        if (request.path == "/api/health") return {jsonResponse(200, {{"ok", true}, {"service", "tarnwick-server"}})};
-        return {(this->*(it->second.handler))(request)};
     } catch (const Refusal& r) {
-        return {errorResponse(r.status, r.message)};
+        routed = {errorResponse(r.status, r.message)};
     } catch (const Error& e) {
         logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.description());
-        return {errorResponse(500, "storage failure")};
+        routed = {errorResponse(500, "storage failure")};
     } catch (const std::exception& e) {
         logLine("[twk/server] " + request.method + " " + request.path + " failed: " + e.what());
-        return {errorResponse(500, "internal error")};
+        routed = {errorResponse(500, "internal error")};
     }
+    if (extension) allowOrigin(routed, *extension);
+    return routed;
+}
+
+void RequestRouter::allowOrigin(Routed& routed, const std::string& origin)
+{
+    const auto allow = [origin](HttpResponse& r) {
+        r.headers.emplace_back("Access-Control-Allow-Origin", origin);
+        r.headers.emplace_back("Vary", "Origin");
+    };
+    allow(routed.response);
+    if (routed.deferred)
+        routed.deferred = [inner = std::move(routed.deferred), allow](std::function<void(const HttpResponse&)> answer) {
+            inner([answer, allow](const HttpResponse& r) {
+                HttpResponse withOrigin = r;
+                allow(withOrigin);
+                answer(withOrigin);
+            });
+        };
 }
 
 std::string RequestRouter::allowedUser(const HttpRequest& request, std::string userId) const
@@ -257,6 +285,28 @@ HttpResponse RequestRouter::track(const HttpRequest& request)
     ordered_json j = statusJson(status);
     j["tokens"] = status.tokens;
     return jsonResponse(200, j);
+}
+
+RequestRouter::Routed RequestRouter::agent(const HttpRequest& request)
+{
+    if (agent_ == nullptr) throw Refusal{501, "agent rounds are not available on this server"};
+    const json body = objectBody(request);
+    const std::string userId = allowedUser(request, checkedUserId(member(body, "userId")));
+    AgentEndpoint::Answer answer = request.path == "/api/agent/start" ? agent_->start(body, userId) : agent_->next(body, userId);
+    if (answer.now) return {std::move(*answer.now)};
+    Routed routed;
+    routed.deferred = std::move(answer.later);
+    return routed;
+}
+
+HttpResponse RequestRouter::preflight()
+{
+    HttpResponse r;
+    r.status = 204;
+    r.headers.emplace_back("Access-Control-Allow-Methods", "POST, OPTIONS");
+    r.headers.emplace_back("Access-Control-Allow-Headers", "Content-Type");
+    r.headers.emplace_back("Access-Control-Max-Age", "600");
+    return r;
 }
 
 RequestRouter::Routed RequestRouter::realtime(const HttpRequest& request)

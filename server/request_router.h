@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dashboard_endpoint.h"
+#include "agent_endpoint.h"
 #include "http_request.h"
 #include "provider_client.h"
 #include "http_response.h"
@@ -41,6 +42,8 @@ public:
     static constexpr double mintBurstPerPeer = 60, mintsPerSecondPerPeer = 1;
 
     Routed route(const HttpRequest& request);
+    /// Where agent rounds go; without one they are answered 501.
+    void setAgentEndpoint(AgentEndpoint* agent) { agent_ = agent; }
 
     static constexpr const char* realtimePath = "/v1/realtime";
 
@@ -53,12 +56,18 @@ private:
     HttpResponse status(const HttpRequest& request);
     HttpResponse track(const HttpRequest& request);
     Routed realtime(const HttpRequest& request);
+    Routed agent(const HttpRequest& request);
+    /// The answer to a browser extension's CORS preflight of an agent request.
+    static HttpResponse preflight();
+    /// Lets the extension at `origin` read the answer, now or later.
+    static void allowOrigin(Routed& routed, const std::string& origin);
 
     UsageService& usage_;
     const LiveSessions& sessions_;
     Settings settings_;
     ProviderClient* provider_;
     DashboardEndpoint* dashboard_;
+    AgentEndpoint* agent_ = nullptr;
     RateLimiter mintsByUser_{mintBurstPerUser, mintsPerSecondPerUser};
     RateLimiter mintsByPeer_{mintBurstPerPeer, mintsPerSecondPerPeer};
 };

@@ -100,7 +100,8 @@ ParsedCommandLine loadServerOptions(const std::vector<std::string>& arguments, c
     if (!configPath.empty())
         if (auto refused = applyConfigFile(options, configPath)) return problem(*refused);
     for (const auto& [variable, option] : {std::pair{"TARNWICK_PROVIDER_URL", "provider-url"},
-                                           std::pair{"TARNWICK_PROVIDER_KEY_FILE", "provider-key-file"}})
+                                           std::pair{"TARNWICK_PROVIDER_KEY_FILE", "provider-key-file"},
+                                           std::pair{"TARNWICK_AGENT_KEY_FILE", "agent-key-file"}})
         if (const auto value = env(variable); value && !value->empty())
             if (auto refused = applyOption(options, option, *value)) return problem(std::string(variable) + ": " + *refused);
     // The command line once more, over the file and the environment.
@@ -122,9 +123,17 @@ ParsedCommandLine loadServerOptions(const std::vector<std::string>& arguments, c
             options.providerKey = trimmed(*key);
         else if (options.providerKeyFile)
             options.providerKey = readPrivateKeyFile(*options.providerKeyFile);
+        if (const auto key = env("TARNWICK_AGENT_API_KEY"); key && !trimmed(*key).empty())
+            options.agentKey = trimmed(*key);
+        else if (options.agentKeyFile)
+            options.agentKey = readPrivateKeyFile(*options.agentKeyFile);
     } catch (const Error& e) {
         return {std::nullopt, 2, e.description()};
     }
+    // Only a model server of one's own may go without a key.
+    if (options.agentProvider && options.agentKey.empty() && (options.agentProvider == "anthropic" || !options.agentUrl))
+        return problem("--agent-provider " + *options.agentProvider +
+                       " needs the model's API key: set TARNWICK_AGENT_API_KEY or agent-key-file");
     if (options.upstream() && options.scenario)
         return problem("--scenario plays sessions here, a provider key sends them to the provider: choose one");
     return {options, 0, ""};

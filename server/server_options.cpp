@@ -31,7 +31,8 @@ const std::vector<std::string>& valuedOptions()
 {
     static const std::vector<std::string> names{
         "address", "port", "data-dir", "scenario", "record", "secret-ttl", "model", "allow-host", "config",
-        "plan", "quota-minutes", "provider-url", "provider-key-file", "provider-timeout", "allow-user"};
+        "plan", "quota-minutes", "provider-url", "provider-key-file", "provider-timeout", "allow-user",
+        "agent-provider", "agent-url", "agent-model", "agent-key-file", "agent-timeout"};
     return names;
 }
 
@@ -69,6 +70,20 @@ Options:
                       owner only (or set TARNWICK_PROVIDER_API_KEY)
   --provider-timeout SECS
                       how long to wait for the provider (default 15)
+  --agent-provider anthropic|openai
+                      answer agent rounds with a language model: the
+                      Anthropic Messages API or OpenAI-compatible chat
+                      completions (default: the built-in local planner,
+                      which does simple tasks without any model)
+  --agent-url URL     the model's API (default https://api.anthropic.com or
+                      https://api.openai.com; e.g. http://127.0.0.1:8080 for
+                      a local model server)
+  --agent-model NAME  the model (default claude-sonnet-4-5 or gpt-4.1-mini)
+  --agent-key-file FILE
+                      file holding the model's API key, readable by its
+                      owner only (or set TARNWICK_AGENT_API_KEY)
+  --agent-timeout SECS
+                      how long to wait for the model (default 60)
   --allow-user ID     serve only these installation ids (repeatable); required
                       with a provider key on an address beyond loopback
   --allow-host NAME   also answer requests whose Host is NAME (repeatable;
@@ -77,13 +92,14 @@ Options:
   --version           show the version
 
 Environment: TARNWICK_PROVIDER_API_KEY, TARNWICK_PROVIDER_KEY_FILE,
-TARNWICK_PROVIDER_URL (the options win over them).
+TARNWICK_PROVIDER_URL, TARNWICK_AGENT_API_KEY, TARNWICK_AGENT_KEY_FILE
+(the options win over them).
 )";
 }
 
 std::optional<std::string> applyOption(ServerOptions& o, const std::string& name, const std::string& value)
 {
-    if (name == "provider-key" || name == "api-key")
+    if (name == "provider-key" || name == "api-key" || name == "agent-key")
         return "the provider key is never read from the command line or the configuration file (others may read "
                "them): set TARNWICK_PROVIDER_API_KEY or provider-key-file";
     if (std::find(valuedOptions().begin(), valuedOptions().end(), name) == valuedOptions().end())
@@ -131,6 +147,23 @@ std::optional<std::string> applyOption(ServerOptions& o, const std::string& name
         const auto seconds = integer(value, 1, 300);
         if (!seconds) return "--provider-timeout needs seconds from 1 to 300";
         o.providerTimeoutSeconds = *seconds;
+    } else if (name == "agent-provider") {
+        if (value != "anthropic" && value != "openai") return "--agent-provider needs anthropic or openai";
+        o.agentProvider = value;
+    } else if (name == "agent-url") {
+        if (!(value.starts_with("https://") || value.starts_with("http://")) || value.find_first_of("?# ") != std::string::npos)
+            return "--agent-url needs an http(s) URL such as https://api.anthropic.com";
+        o.agentUrl = value.ends_with('/') ? value.substr(0, value.size() - 1) : value;
+    } else if (name == "agent-model") {
+        if (value.empty() || value.size() > 200) return "--agent-model needs a model name";
+        o.agentModel = value;
+    } else if (name == "agent-key-file") {
+        if (value.empty()) return "--agent-key-file needs a file";
+        o.agentKeyFile = value;
+    } else if (name == "agent-timeout") {
+        const auto seconds = integer(value, 1, 600);
+        if (!seconds) return "--agent-timeout needs seconds from 1 to 600";
+        o.agentTimeoutSeconds = *seconds;
     } else if (name == "allow-user") {
         if (!isUuid(value)) return "--allow-user needs an installation id (a UUID, twk.userId in tarnwick.conf)";
         std::string id = value;

@@ -24,6 +24,22 @@ struct ServerOptions {
     int providerTimeoutSeconds = 15;
     std::vector<std::string> allowedUsers; // --allow-user, repeatable; lower-case UUIDs
 
+    std::optional<std::string> agentProvider; // "anthropic" or "openai"; unset: the local planner
+    std::optional<std::string> agentUrl;      // unset: the provider's own API
+    std::optional<std::string> agentModel;
+    std::optional<std::string> agentKeyFile;
+    int agentTimeoutSeconds = 60;
+    /// The agent model's key, kept like the provider key below.
+    std::string agentKey;
+    std::string agentBaseUrl() const
+    {
+        return agentUrl.value_or(agentProvider == "anthropic" ? "https://api.anthropic.com" : "https://api.openai.com");
+    }
+    std::string agentModelName() const
+    {
+        return agentModel.value_or(agentProvider == "anthropic" ? "claude-sonnet-4-5" : "gpt-4.1-mini");
+    }
+
     /// The hosted service's key: from the environment or a private file,
     /// never from the command line or the configuration file. Never logged.
     std::string providerKey;

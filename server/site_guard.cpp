@@ -1,5 +1,7 @@
 #include "site_guard.h"
 
+#include "bridge/extension_origin.h"
+
 #include <QHostAddress>
 
 #include <algorithm>
@@ -68,9 +70,16 @@ std::optional<SiteRefusal> checkPageSite(const HttpRequest& request, const std::
     return std::nullopt;
 }
 
-std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts)
+std::optional<std::string> extensionOrigin(const HttpRequest& request)
 {
-    if (const auto origin = request.header("origin"))
+    const auto origin = request.header("origin");
+    if (!origin || !twk::ExtensionOriginPolicy().accepts(*origin)) return std::nullopt;
+    return origin;
+}
+
+std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts, bool extensionsAllowed)
+{
+    if (const auto origin = request.header("origin"); origin && !(extensionsAllowed && extensionOrigin(request)))
         return SiteRefusal{403, "requests from web pages are not served (Origin: " + *origin + ")"};
     if (const auto host = request.header("host"))
         if (auto refused = checkHost(*host, allowedHosts)) return refused;

@@ -21,7 +21,12 @@ struct SiteRefusal {
 /// (compared without the port, ignoring case); a request without Host comes
 /// from no browser. POSTs must declare a JSON body, which no simple cross-site
 /// form can send.
-std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts);
+/// With `extensionsAllowed`, a browser extension's Origin ("chrome-extension://<id>") is let through.
+std::optional<SiteRefusal> checkSite(const HttpRequest& request, const std::vector<std::string>& allowedHosts,
+                                     bool extensionsAllowed = false);
+
+/// The request's Origin when it is a browser extension's (which no web page can forge), else nothing.
+std::optional<std::string> extensionOrigin(const HttpRequest& request);
 
 /// The account page, which people open in their browser: Host as above
 /// (and required); a POST must come from a page of this same origin

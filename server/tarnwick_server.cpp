@@ -3,6 +3,8 @@
 #include "common/error.h"
 #include "data_directory.h"
 #include "demo_engine.h"
+#include "agent_model_engine.h"
+#include "local_planner.h"
 #include "realtime_connection.h"
 #include "scenario_engine.h"
 
@@ -54,6 +56,13 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
         *usage_, *formTokens_, DashboardEndpoint::Settings{options.allowedHosts, options.allowedUsers, serviceDescription(options)});
     router_ = std::make_unique<RequestRouter>(*usage_, sessions_, RequestRouter::Settings{options.allowedHosts, options.allowedUsers},
                                               provider_.get(), dashboard_.get());
+    if (options.agentProvider)
+        agentEngine_ = std::make_unique<AgentModelEngine>(AgentModelSettings{
+            *options.agentProvider, options.agentBaseUrl(), options.agentKey, options.agentModelName(), options.agentTimeoutSeconds * 1000});
+    else
+        agentEngine_ = std::make_unique<LocalPlannerEngine>();
+    agent_ = std::make_unique<AgentEndpoint>(*agentEngine_, *usage_);
+    router_->setAgentEndpoint(agent_.get());
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
@@ -75,7 +84,7 @@ void TarnwickServer::listen()
     const QHostAddress address(QString::fromStdString(options_.address));
     if (address.isNull()) throw Error("twk.server", 2, "--address needs an IP address such as 127.0.0.1, not " + options_.address);
     // The key pays for every session: beyond loopback, only known installations may use it.
-    if (options_.upstream() && !address.isLoopback() && options_.allowedUsers.empty())
+    if ((options_.upstream() || !options_.agentKey.empty()) && !address.isLoopback() && options_.allowedUsers.empty())
         throw Error("twk.server", 4,
                     "refusing to listen on " + options_.address + " with a provider key and no allow-user: anyone who "
                     "reaches the server could spend the provider account; add allow-user = ID for each installation "

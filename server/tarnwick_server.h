@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agent_endpoint.h"
+#include "agent_engine.h"
 #include "conversation_engine.h"
 #include "http_server.h"
 #include "live_sessions.h"
@@ -43,6 +45,8 @@ private:
     LiveSessions sessions_;
     std::unique_ptr<FormTokens> formTokens_;
     std::unique_ptr<DashboardEndpoint> dashboard_;
+    std::unique_ptr<AgentEngine> agentEngine_;
+    std::unique_ptr<AgentEndpoint> agent_;
     std::unique_ptr<RequestRouter> router_;
     std::unique_ptr<ProviderClient> provider_; // with a provider key: credentials and sessions come from there
     std::unique_ptr<ConversationEngineFactory> engines_;

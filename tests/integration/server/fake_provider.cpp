@@ -116,6 +116,18 @@ public:
         s->read(end + 4);
         const json body = json::parse(s->read(qint64(length)).toStdString(), nullptr, false);
         std::unique_lock lock(mutex_);
+        if ((target == "/v1/messages" || target == "/v1/chat/completions") && settings_.onModelRequest) {
+            FakeModelRequest request{target, {}, body};
+            for (const char* name : {"x-api-key", "anthropic-version", "authorization", "content-type"})
+                if (const std::string value = header(head, name); !value.empty()) request.headers[name] = value;
+            observed_.modelRequests.push_back(request);
+            lock.unlock();
+            changed_.notify_all();
+            const auto [status, answer] = settings_.onModelRequest(request);
+            s->write(httpAnswer(status, answer));
+            s->disconnectFromHost();
+            return;
+        }
         if (target != "/v1/realtime/client_secrets") {
             lock.unlock();
             s->write(httpAnswer(404, {{"error", {{"message", "no such endpoint"}}}}));

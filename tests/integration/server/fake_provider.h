@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,13 @@ public:
     virtual void abort() = 0;
 };
 
+/// A language-model request (Anthropic Messages or chat completions) as the fake received it.
+struct FakeModelRequest {
+    std::string target;
+    std::map<std::string, std::string> headers; // x-api-key, anthropic-version, authorization, content-type (when sent)
+    nlohmann::json body;
+};
+
 struct FakeProviderFrame {
     bool binary = false;
     QByteArray data;
@@ -48,6 +56,8 @@ public:
         /// Called in the provider's thread for each socket when it opens and for each frame it receives.
         std::function<void(FakeProviderSocket&)> onOpen;
         std::function<void(FakeProviderSocket&, const FakeProviderFrame&)> onFrame;
+        /// Answers POST /v1/messages and /v1/chat/completions (status, body), in the provider's thread.
+        std::function<std::pair<int, nlohmann::json>(const FakeModelRequest&)> onModelRequest;
     };
 
     explicit FakeProvider(Settings settings);
@@ -68,6 +78,7 @@ public:
         std::vector<int> closeCodes;                // close code of each socket that ended
         std::vector<std::string> closeReasons;
         int openSockets = 0;
+        std::vector<FakeModelRequest> modelRequests;
     };
     /// A copy of what it has seen so far.
     Observed observed() const;

@@ -116,19 +116,38 @@ TEST_F(ServerBackendTest, UsageAndCredentialsSurviveARestart)
     EXPECT_TRUE(client.open(second.realtimeOrigin(), secret));
 }
 
-TEST_F(ServerBackendTest, AgentRoundsAreNotServedYet)
+TEST_F(ServerBackendTest, AgentRoundsWithTheLocalPlannerRunATaskToItsVerifiedEnd)
 {
     ServerProcess server(data());
     Backend backend(http, settings, server.origin());
-    try {
-        runTask(loop, backend.agentStart("open the calculator", std::nullopt, 1920, 1080));
-        FAIL() << "no error";
+    const std::string off = "FRONT APP: fixture\n\nINTERACTIVE ELEMENTS (2) \u2014 act on these by id with click/set_value:\n"
+                            "  [1] button \"Save\"\n  [2] checkbox \"Dark mode\" value=\"0\"";
+    const std::string on = "FRONT APP: fixture\n\nINTERACTIVE ELEMENTS (2) \u2014 act on these by id with click/set_value:\n"
+                           "  [1] button \"Save\"\n  [2] checkbox \"Dark mode\" value=\"1\" \u2713selected";
+    const AgentRound first =
+        runTask(loop, backend.agentStart("turn on Dark mode\n\n--- CURRENT SCREEN ---\n" + off, std::nullopt, 0, 0));
+    EXPECT_FALSE(first.done);
+    ASSERT_EQ(first.toolUses.size(), 2u);
+    EXPECT_EQ(first.toolUses[0].name, "click");
+    EXPECT_EQ(first.toolUses[0].inputJSON, R"({"id":2})");
+
+    const AgentRound done = runTask(loop, backend.agentContinue(first.sessionId, {{first.toolUses[0].id, "pressed", std::nullopt, false},
+                                                                                   {first.toolUses[1].id, on, std::nullopt, false}}));
+    EXPECT_TRUE(done.done);
+    EXPECT_EQ(done.sessionId, first.sessionId);
+    const AgentRound verdict = runTask(loop, backend.agentVerify(first.sessionId, "Check.\n\n--- CURRENT SCREEN ---\n" + on, std::nullopt));
+    EXPECT_EQ(verdict.text, "Confirmed: \u201cDark mode\u201d is on.");
+    EXPECT_EQ(verdict.inputTokens, 0);
+
+    try { // another installation cannot continue it
+        test::MemorySettings other;
+        runTask(loop, Backend(http, other, server.origin()).agentContinue(first.sessionId, {}));
+        FAIL() << "continued someone else's task";
     } catch (const Error& e) {
         EXPECT_EQ(e.domain(), "twk.agent");
-        EXPECT_EQ(e.code(), 501);
-        EXPECT_NE(e.description().find("not available on this server"), std::string::npos) << e.description();
+        EXPECT_EQ(e.code(), 404);
+        EXPECT_TRUE(e.description().starts_with("agent {\"error\":")) << e.description();
     }
-    EXPECT_THROW(runTask(loop, backend.agentContinue("s1", {})), Error);
 }
 
 } // namespace

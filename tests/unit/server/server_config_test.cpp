@@ -105,5 +105,27 @@ TEST_F(ServerConfigTest, TheKeyComesFromTheEnvironmentOrAnOwnerOnlyFile)
     EXPECT_FALSE(load({"--scenario", "s.json"}).options) << "a scenario and a provider cannot both answer";
 }
 
+TEST_F(ServerConfigTest, AnAgentModelNeedsItsOwnKeyUnlessItIsAServerOfOnesOwn)
+{
+    EXPECT_FALSE(load({}).options->agentProvider) << "the local planner by default";
+    const auto keyless = load({"--agent-provider", "anthropic"});
+    EXPECT_FALSE(keyless.options);
+    EXPECT_NE(keyless.text.find("TARNWICK_AGENT_API_KEY"), std::string::npos) << keyless.text;
+    EXPECT_FALSE(load({"--agent-key", "sk-visible-to-ps"}).options);
+
+    const auto local = load({"--agent-provider", "openai", "--agent-url", "http://127.0.0.1:8080/"});
+    ASSERT_TRUE(local.options) << local.text;
+    EXPECT_EQ(local.options->agentBaseUrl(), "http://127.0.0.1:8080");
+
+    env_["TARNWICK_AGENT_KEY_FILE"] = write("agent-key", "sk-agent\n");
+    const auto hosted = load({"--agent-provider", "anthropic", "--agent-timeout", "90"});
+    ASSERT_TRUE(hosted.options) << hosted.text;
+    EXPECT_EQ(hosted.options->agentKey, "sk-agent");
+    EXPECT_EQ(hosted.options->agentBaseUrl(), "https://api.anthropic.com");
+    EXPECT_EQ(hosted.options->agentTimeoutSeconds, 90);
+    EXPECT_TRUE(hosted.options->providerKey.empty()) << "the realtime provider keeps its own key";
+    EXPECT_FALSE(load({"--agent-provider", "gemini"}).options);
+}
+
 } // namespace
 } // namespace twk::server
