@@ -323,17 +323,34 @@ AgentReply LocalPlanner::verdict(const std::optional<std::string_view>& screen) 
     if (!screen) return AgentReply{true, "Done: " + summary_ + ".", {}, 0, 0};
     const ScreenSnapshot now = parseSnapshot(*screen);
     std::vector<std::string> confirmed, wrong;
-    for (const auto& step : steps_) {
+    // A later press, menu choice, key or address may rightly take an earlier
+    // step's control off the screen (a submitted search form): its absence
+    // then says nothing against the task, while a wrong value still does.
+    size_t lastLeaving = 0;
+    for (size_t i = 0; i < steps_.size(); ++i)
+        if (steps_[i].kind == Kind::press || steps_[i].kind == Kind::menu || steps_[i].kind == Kind::key ||
+            steps_[i].kind == Kind::navigate)
+            lastLeaving = i + 1;
+    for (size_t i = 0; i < steps_.size(); ++i) {
+        const TaskStep& step = steps_[i];
+        const bool mayBeGone = i < lastLeaving;
         if (step.kind == Kind::toggle) {
             const SnapshotMark* mark = findMark(now, step.target, Kind::toggle);
             const auto state = mark != nullptr ? toggleState(*mark) : std::nullopt;
-            if (!state) wrong.push_back(quote(step.target) + " is no longer on the screen");
-            else (*state == step.on ? confirmed : wrong).push_back(quote(mark->label) + " is " + onOff(*state));
+            if (!state) {
+                if (!mayBeGone) wrong.push_back(quote(step.target) + " is no longer on the screen");
+            } else {
+                (*state == step.on ? confirmed : wrong).push_back(quote(mark->label) + " is " + onOff(*state));
+            }
         } else if (step.kind == Kind::fill) {
             const SnapshotMark* mark = findMark(now, step.target, Kind::fill);
-            if (mark == nullptr) wrong.push_back(quote(step.target) + " is no longer on the screen");
-            else if (shows(*mark, step.text)) confirmed.push_back(quote(mark->label) + " holds " + quote(step.text));
-            else if (mark->value) wrong.push_back(quote(mark->label) + " holds " + quote(*mark->value));
+            if (mark == nullptr) {
+                if (!mayBeGone) wrong.push_back(quote(step.target) + " is no longer on the screen");
+            } else if (shows(*mark, step.text)) {
+                confirmed.push_back(quote(mark->label) + " holds " + quote(step.text));
+            } else if (mark->value) {
+                wrong.push_back(quote(mark->label) + " holds " + quote(*mark->value));
+            }
         }
     }
     if (!wrong.empty()) return AgentReply{true, "It did not work: " + joined(wrong, ", ") + ".", {}, 0, 0};

@@ -130,6 +130,13 @@ TEST(LocalPlannerTest, FillsAFieldThenPressesAButtonInOrder)
     EXPECT_EQ(press.toolUses[0].input, json({{"id", 1}}));
     EXPECT_TRUE(p.answer(fixtureScreen(false, "Ada Lovelace")).done);
     EXPECT_EQ(p.verify(fixtureScreen(false, "Ada")).text.rfind("It did not work", 0), 0u) << p.last.text;
+    // Pressing Save may close the form: a field that left the screen is no failure, a missing check box still is.
+    const std::string formClosed = renderSnapshot(WindowMarks{"qt_widgets_fixture", "Saved", {element(1, "AXButton", "OK")}}, {});
+    EXPECT_EQ(p.verify(formClosed).text.rfind("Done", 0), 0u) << p.last.text;
+    Planner toggle;
+    toggle.start("turn on dark mode", fixtureScreen(false));
+    toggle.answer(fixtureScreen(true));
+    EXPECT_EQ(toggle.verify(formClosed).text.rfind("It did not work", 0), 0u) << toggle.last.text;
 }
 
 TEST(LocalPlannerTest, MenusAndShortcutsUseTheMenuBarsSpellingAndKeyNames)
