@@ -219,14 +219,14 @@ struct AtspiAccessibility::State {
             return AXValue(v);
         }
         if (r == ATSPI_ROLE_PASSWORD_TEXT) return std::nullopt; // never read out a password
-        if (AtspiValue* numeric = atspi_accessible_get_value_iface(object); numeric != nullptr && hasNumericValue(r)) {
+        // The role first: asking for the interface costs a round trip.
+        if (AtspiValue* numeric = hasNumericValue(r) ? atspi_accessible_get_value_iface(object) : nullptr;
+            numeric != nullptr) {
             GError* error = nullptr;
             const double v = atspi_value_get_current_value(numeric, &error);
             g_object_unref(numeric);
             if (failed(error)) return std::nullopt;
             return AXValue(v);
-        } else if (numeric != nullptr) {
-            g_object_unref(numeric);
         }
         if (isTextEntry(r)) {
             AtspiText* textIface = atspi_accessible_get_text_iface(object);
@@ -591,10 +591,15 @@ std::size_t AtspiAccessibility::childCount(const AXElementRef& element)
             return list ? std::get<std::vector<AXElementRef>>(*list).size() : 0;
         }
     }
-    GError* error = nullptr;
-    const int count = atspi_accessible_get_child_count(handle->object(), &error);
-    if (failed(error) || count < 0) return 0;
-    return static_cast<std::size_t>(std::min(count, maxChildren));
+    int count = 0;
+    if (const AtspiFacts* f = state_->known(handle->object()); f != nullptr && f->childCount && !handle->container()) {
+        count = *f->childCount;
+    } else {
+        GError* error = nullptr;
+        count = atspi_accessible_get_child_count(handle->object(), &error);
+        if (failed(error)) return 0;
+    }
+    return static_cast<std::size_t>(std::clamp(count, 0, maxChildren));
 }
 
 AXElementRef AtspiAccessibility::childAt(const AXElementRef& element, std::size_t index)
@@ -630,6 +635,15 @@ std::vector<AXElementRef> AtspiAccessibility::childRange(const AXElementRef& ele
     }
     for (std::size_t i = first; i < first + wanted; ++i) range.push_back(childAt(element, i));
     return range;
+}
+
+bool AtspiAccessibility::isHidden(const AXElementRef& element)
+{
+    // Toolkits clear SHOWING on everything under a widget that is not
+    // mapped; rows scrolled out of view may keep it, which only costs reads.
+    const AtspiElement* handle = unwrap(element);
+    if (handle == nullptr || handle->container() || !ready()) return false;
+    return !state_->hasState(handle->object(), ATSPI_STATE_SHOWING);
 }
 
 std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElementRef& element)

@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
 
-enum Request { role, states, extents, actions, name, requestCount };
+enum Request { role, states, extents, actions, name, childCount, requestCount };
 
 DBusMessage* request(AtspiAccessible* object, Request which)
 {
@@ -40,9 +40,10 @@ DBusMessage* request(AtspiAccessible* object, Request which)
     case actions:
         message = dbus_message_new_method_call(bus, path, "org.a11y.atspi.Action", "GetActions");
         break;
-    case name: {
+    case name:
+    case childCount: {
         message = dbus_message_new_method_call(bus, path, DBUS_INTERFACE_PROPERTIES, "Get");
-        const char* property = "Name";
+        const char* property = which == name ? "Name" : "ChildCount";
         if (message != nullptr)
             dbus_message_append_args(message, DBUS_TYPE_STRING, &accessibleInterface, DBUS_TYPE_STRING, &property,
                                      DBUS_TYPE_INVALID);
@@ -110,6 +111,14 @@ void readReply(DBusMessage* reply, Request which, AtspiFacts& facts)
         DBusMessageIter variant;
         dbus_message_iter_recurse(&iter, &variant);
         if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_STRING) facts.name = stringAt(&variant);
+    } else if (which == childCount && signature == "v") {
+        DBusMessageIter variant;
+        dbus_message_iter_recurse(&iter, &variant);
+        if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_INT32) {
+            dbus_int32_t count = 0;
+            dbus_message_iter_get_basic(&variant, &count);
+            facts.childCount = count;
+        }
     }
 }
 

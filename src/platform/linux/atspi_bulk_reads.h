@@ -19,9 +19,11 @@ struct AtspiFacts {
     /// (name, key binding) of each action, in order.
     std::optional<std::vector<std::pair<std::string, std::string>>> actions;
     std::optional<std::string> name;
+    std::optional<int> childCount;
 };
 
-/// Reads role, states, screen extents, actions and name of every object
+/// Reads role, states, screen extents, actions, name and child count of
+/// every object
 /// with all requests in flight at once: one round trip for the lot instead
 /// of one per read, which is what a walk over a large window pays for. The
 /// requests are the ones libatspi itself sends, so the answers are the same.
