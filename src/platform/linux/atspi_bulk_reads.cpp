@@ -134,7 +134,13 @@ std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& obj
             object->parent.path == nullptr)
             continue;
         DBusConnection* bus = object->parent.app->bus != nullptr ? object->parent.app->bus : atspi_get_a11y_bus();
+        // An element's role does not change: once known it stays in the
+        // library's cache (kept current by role-change events), and later
+        // markings do not ask again.
+        const bool roleKnown = _atspi_accessible_test_cache(object, ATSPI_CACHE_ROLE);
+        if (roleKnown) facts[i].role = object->role;
         for (int r = 0; r < requestCount; ++r) {
+            if (r == role && roleKnown) continue;
             DBusMessage* message = request(object, static_cast<Request>(r));
             if (message == nullptr) continue;
             if (!dbus_connection_send_with_reply(bus, message, &pending[i * requestCount + r], timeoutMs))
@@ -148,7 +154,14 @@ std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& obj
         if (call == nullptr) continue;
         dbus_pending_call_block(call);
         if (DBusMessage* reply = dbus_pending_call_steal_reply(call); reply != nullptr) {
-            readReply(reply, static_cast<Request>(k % requestCount), facts[k / requestCount]);
+            const auto which = static_cast<Request>(k % requestCount);
+            AtspiFacts& fact = facts[k / requestCount];
+            readReply(reply, which, fact);
+            if (which == role && fact.role) {
+                AtspiAccessible* object = objects[k / requestCount];
+                object->role = *fact.role;
+                _atspi_accessible_add_cache(object, ATSPI_CACHE_ROLE);
+            }
             dbus_message_unref(reply);
         }
         dbus_pending_call_unref(call);
