@@ -91,7 +91,10 @@ protected:
     {
         ASSERT_TRUE(fixture.waitForOutput("ready"));
         window = markWhen([](const WindowMarks& w) { return w.windowTitle == "Fixture Window" && w.marks.size() > 10; });
-        ASSERT_TRUE(window && window->windowTitle == "Fixture Window") << "the fixture's window never came up";
+        ASSERT_TRUE(window && window->windowTitle == "Fixture Window")
+            << "the fixture's window never came up; in front: "
+            << (window ? "\"" + window->windowTitle + "\", " + std::to_string(window->marks.size()) + " marks"
+                       : std::string("nothing"));
     }
 
     test::ChildProcess fixture{QT_WIDGETS_FIXTURE, {}};

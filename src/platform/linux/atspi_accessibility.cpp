@@ -117,10 +117,49 @@ struct AtspiAccessibility::State {
         return it == facts.end() ? nullptr : &it->second;
     }
 
+    /// Per parent read through Collection: how many children were read and
+    /// the last of them, where the next range starts. Held until refresh.
+    std::unordered_map<AtspiAccessible*, std::pair<std::size_t, AtspiAccessible*>> ranges;
+
     void forget()
     {
         for (auto& [object, fact] : facts) g_object_unref(object);
         facts.clear();
+        for (auto& [parent, range] : ranges) {
+            g_object_unref(parent);
+            if (range.second != nullptr) g_object_unref(range.second);
+        }
+        ranges.clear();
+    }
+
+    /// Children `first` on of `parent` in one request, where the application
+    /// offers Collection and the range continues the last one read (or
+    /// starts at the first child); nothing otherwise.
+    std::optional<std::vector<AtspiAccessible*>> childrenByCollection(AtspiAccessible* parent, std::size_t first,
+                                                                      std::size_t count)
+    {
+        AtspiAccessible* previous = nullptr;
+        if (first > 0) {
+            const auto it = ranges.find(parent);
+            if (it == ranges.end() || it->second.first != first || it->second.second == nullptr) return std::nullopt;
+            previous = it->second.second;
+        }
+        AtspiCollection* collection = atspi_accessible_get_collection_iface(parent);
+        if (collection == nullptr) return std::nullopt;
+        g_object_unref(collection);
+        auto children = twk::childrenByCollection(parent, previous, static_cast<int>(count), callTimeoutMs);
+        // A short answer that is not the end leaves the rest to the per-child reads.
+        if (!children || children->empty() || children->size() < count || children->back() == nullptr) {
+            if (children)
+                for (AtspiAccessible* child : *children)
+                    if (child != nullptr) g_object_unref(child);
+            return std::nullopt;
+        }
+        auto [it, added] = ranges.try_emplace(parent, 0, nullptr);
+        if (added) g_object_ref(parent);
+        if (it->second.second != nullptr) g_object_unref(it->second.second);
+        it->second = {first + children->size(), static_cast<AtspiAccessible*>(g_object_ref(children->back()))};
+        return children;
     }
 
     void readAhead(const std::vector<AtspiAccessible*>& objects)
@@ -628,8 +667,13 @@ std::vector<AXElementRef> AtspiAccessibility::childRange(const AXElementRef& ele
     if (handle == nullptr || first >= total) return range;
     const std::size_t wanted = std::min(count, total - first);
     if (state_->bulk && !handle->container() && state_->role(handle->object()) != ATSPI_ROLE_MENU) {
-        for (AtspiAccessible* child : childrenInBulk(handle->object(), static_cast<int>(first),
-                                                     static_cast<int>(wanted), callTimeoutMs))
+        AtspiAccessible* parent = handle->object();
+        if (auto byCollection = state_->childrenByCollection(parent, first, wanted)) {
+            for (AtspiAccessible* child : *byCollection) range.push_back(adopt(child));
+            return range;
+        }
+        for (AtspiAccessible* child :
+             childrenInBulk(parent, static_cast<int>(first), static_cast<int>(wanted), callTimeoutMs))
             range.push_back(adopt(child));
         return range;
     }
@@ -641,9 +685,12 @@ bool AtspiAccessibility::isHidden(const AXElementRef& element)
 {
     // Toolkits clear SHOWING on everything under a widget that is not
     // mapped; rows scrolled out of view may keep it, which only costs reads.
+    // Only states just read count: the library's cached ones can lag behind
+    // a window that has just appeared, and would hide all of it.
     const AtspiElement* handle = unwrap(element);
     if (handle == nullptr || handle->container() || !ready()) return false;
-    return !state_->hasState(handle->object(), ATSPI_STATE_SHOWING);
+    const AtspiFacts* f = state_->known(handle->object());
+    return f != nullptr && f->states && ((*f->states >> ATSPI_STATE_SHOWING) & 1) == 0;
 }
 
 std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElementRef& element)

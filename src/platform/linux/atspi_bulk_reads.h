@@ -31,6 +31,13 @@ struct AtspiFacts {
 /// stays empty. Runs on the accessibility thread.
 std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& objects, int timeoutMs);
 
+/// Up to `count` children of `parent` in order, from the one after
+/// `previous` (a child read before), or from the first when it is null: one
+/// Collection request instead of one per child. Nothing when the
+/// application does not answer it. New references.
+std::optional<std::vector<AtspiAccessible*>> childrenByCollection(AtspiAccessible* parent, AtspiAccessible* previous,
+                                                                  int count, int timeoutMs);
+
 /// Children `first` to `first + count - 1` of `parent` (new references;
 /// null where one cannot be read), asked for all at once.
 std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first, int count, int timeoutMs);
