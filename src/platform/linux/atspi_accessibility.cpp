@@ -341,8 +341,16 @@ struct AtspiAccessibility::State {
     {
         AtspiAccessible* first = nullptr;
         AtspiAccessible* active = nullptr;
-        for (AtspiAccessible* window : childObjects(app)) {
-            if (active == nullptr && hasState(window, ATSPI_STATE_ACTIVE)) active = g_object_ref(window);
+        // States read now, all windows at once: the library's cached ones
+        // can miss the activation of a window that has just appeared, for
+        // seconds.
+        const auto frames = childObjects(app);
+        const auto fresh = readFactsInBulk(frames, callTimeoutMs);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            AtspiAccessible* window = frames[i];
+            const bool isActive = fresh[i].states ? ((*fresh[i].states >> ATSPI_STATE_ACTIVE) & 1) != 0
+                                                  : hasState(window, ATSPI_STATE_ACTIVE);
+            if (active == nullptr && isActive) active = g_object_ref(window);
             if (first == nullptr) first = g_object_ref(window);
             g_object_unref(window);
         }

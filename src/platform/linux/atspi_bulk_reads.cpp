@@ -123,7 +123,7 @@ void readReply(DBusMessage* reply, Request which, AtspiFacts& facts)
 }
 
 /// Reads a reply's (so) reference into a new object reference; null for
-/// the null path.
+/// the null path (a child that is not there).
 AtspiAccessible* referenceAt(DBusMessageIter* iter)
 {
     if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRUCT) return nullptr;
@@ -275,20 +275,10 @@ std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first,
         if (pending[i] == nullptr) continue;
         dbus_pending_call_block(pending[i]);
         if (DBusMessage* reply = dbus_pending_call_steal_reply(pending[i]); reply != nullptr) {
-            const char* app = nullptr;
-            const char* path = nullptr;
             DBusMessageIter iter;
-            DBusMessageIter reference;
             if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
-                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter)) {
-                dbus_message_iter_recurse(&iter, &reference);
-                dbus_message_iter_get_basic(&reference, &app);
-                dbus_message_iter_next(&reference);
-                dbus_message_iter_get_basic(&reference, &path);
-                // A null child comes back as the null path.
-                if (app != nullptr && path != nullptr && std::string_view(path) != "/org/a11y/atspi/null")
-                    children[i] = _atspi_ref_accessible(app, path);
-            }
+                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter))
+                children[i] = referenceAt(&iter);
             dbus_message_unref(reply);
         }
         dbus_pending_call_unref(pending[i]);
