@@ -148,7 +148,7 @@ TEST_F(QtFixtureTest, MarkedElementsActWhereTheUserWould)
     EXPECT_EQ(find(*after, "AXTextField", "Name")->value, "Grüße, Zoë");
 }
 
-TEST_F(QtFixtureTest, BulkReadsGiveTheMarksOfThePlainWalk)
+TEST_F(QtFixtureTest, QuickWalkGivesTheMarksOfThePlainWalk)
 {
     const std::string plain = marksRead(false);
     EXPECT_GT(plain.size(), 100u);
@@ -239,7 +239,7 @@ TEST_F(AtspiAccessibilityTest, GtkMousepadMarksAndMenus)
     // Closed menus' items report no frame: none is numbered.
     for (const auto& mark : window->marks) EXPECT_NE(mark.role, "AXMenuItem") << mark.label;
     const std::string plain = marksRead(false);
-    EXPECT_EQ(marksRead(true), plain) << "bulk reads must not change the marks";
+    EXPECT_EQ(marksRead(true), plain) << "the quick walk must not change the marks";
 
     const auto menus = onThread([this] { return service.menus(std::nullopt); });
     ASSERT_TRUE(menus);
