@@ -45,6 +45,7 @@ public:
     WorkerPool& thread() const { return thread_; }
     Accessibility& accessibility() const { return ax_; }
     MarkElementMap& markElementMap() const { return map_; }
+    ElementMarker& marker() { return marker_; }
 
     std::optional<WindowMarks> markFocusedWindow(int limit);
     ScreenSnapshot snapshotText(int limit);

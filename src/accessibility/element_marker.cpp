@@ -20,6 +20,7 @@ struct Walk {
     std::vector<MarkedElement> marks;
     std::vector<AXElementRef> refs;
     std::unordered_set<std::uintptr_t> visited;
+    bool shortcuts = true;
     int budget = ElementMarker::visitBudget;
 };
 
@@ -29,35 +30,66 @@ int truncated(double v)
     return static_cast<int>(std::clamp(std::trunc(v), double(INT_MIN), double(INT_MAX)));
 }
 
-void visit(Walk& walk, const AXElementRef& element, int depth)
+bool holdsRows(const std::optional<std::string>& role)
 {
-    if (static_cast<int>(walk.marks.size()) >= walk.limit || depth > maxDepth) return;
+    return role == "AXList" || role == "AXTable" || role == "AXOutline";
+}
+
+bool isRow(const std::optional<std::string>& role)
+{
+    return role == "AXRow" || role == "AXCell" || role == "AXOutlineRow";
+}
+
+/// Walks `element` and what lies under it; gives its frame when it is an
+/// interactive element on a screen.
+std::optional<AXRect> visit(Walk& walk, const AXElementRef& element, int depth)
+{
+    if (static_cast<int>(walk.marks.size()) >= walk.limit || depth > maxDepth) return std::nullopt;
     // A cycle, or an element listed twice, is walked once; a huge tree only
     // up to the budget.
-    if (!element || walk.budget <= 0 || !walk.visited.insert(element->identity()).second) return;
+    if (!element || walk.budget <= 0 || !walk.visited.insert(element->identity()).second) return std::nullopt;
     --walk.budget;
     Accessibility& ax = walk.ax;
+    std::optional<AXRect> shownAt;
     if (isInteractive(ax, element)) {
         const auto frame = axFrame(ax, element);
         if (frame && frame->width >= 4 && frame->height >= 4) {
             walk.marks.push_back(describeMark(ax, element, static_cast<int>(walk.marks.size()) + 1, *frame));
             walk.refs.push_back(element);
         }
+        shownAt = frame;
     }
-    // Children a batch at a time: a list of thousands of rows costs only the
-    // rows visited before the limit is reached, and each batch can be read
-    // ahead in one go.
-    constexpr std::size_t batch = 32;
+    // Nothing under an element that is not shown is shown either.
+    if (walk.shortcuts && ax.isHidden(element)) return shownAt;
+    // A list shows a run of its rows; once that run reaches the list's
+    // bottom edge, a row without a frame starts the rows scrolled out of
+    // view, and so do all after it: a list of thousands of rows costs the
+    // rows on screen, not all of them.
+    const std::optional<AXRect> listFrame =
+        walk.shortcuts && holdsRows(stringAttr(ax, element, "AXRole")) ? axFrame(ax, element) : std::nullopt;
+    std::optional<AXRect> lastRow;
+    // Children a batch at a time, each batch read ahead in one go; batches
+    // shrink as the limit nears, so that few are read beyond it.
     const std::size_t count = ax.childCount(element);
-    for (std::size_t first = 0; first < count; first += batch) {
-        const auto kids = ax.childRange(element, first, batch);
-        if (kids.empty()) return;
+    for (std::size_t first = 0; first < count;) {
+        const int wanted = std::clamp(walk.limit - static_cast<int>(walk.marks.size()), 8, 32);
+        const auto kids = ax.childRange(element, first, static_cast<std::size_t>(wanted));
+        if (kids.empty()) return shownAt;
+        first += kids.size();
         ax.prefetch(kids);
         for (const auto& child : kids) {
-            if (static_cast<int>(walk.marks.size()) >= walk.limit || walk.budget <= 0) return;
-            visit(walk, child, depth + 1);
+            if (static_cast<int>(walk.marks.size()) >= walk.limit || walk.budget <= 0) return shownAt;
+            const auto frame = visit(walk, child, depth + 1);
+            if (!listFrame) continue;
+            if (frame) {
+                lastRow = frame;
+            } else if (lastRow && isRow(stringAttr(ax, child, "AXRole")) &&
+                       lastRow->y + 2 * lastRow->height > listFrame->y + listFrame->height) {
+                return shownAt;
+            }
         }
     }
+    return shownAt;
 }
 
 } // namespace
@@ -156,7 +188,7 @@ std::optional<WindowMarks> ElementMarker::markFocusedWindow(int limit)
     if (!window) return std::nullopt;
     WindowMarks result;
     result.windowTitle = stringAttr(ax_, window, "AXTitle").value_or("");
-    Walk walk{ax_, limit, {}, {}, {}};
+    Walk walk{ax_, limit, {}, {}, {}, shortcuts_};
     visit(walk, window, 0);
     map_.replace(std::move(walk.refs));
     result.appName = applicationName(workspace_, *pid);

@@ -51,6 +51,11 @@ public:
     /// no application or window is in front.
     std::optional<WindowMarks> markFocusedWindow(int limit);
 
+    /// Off, the walk visits every element within the limits, also under
+    /// hidden elements and past a list's visible rows: the reference the
+    /// shortcuts must agree with. On by default.
+    void setShortcuts(bool on) { shortcuts_ = on; }
+
     /// Elements visited per marking at most: a window of 100,000 nodes with
     /// little to mark costs a bounded walk, not minutes.
     static constexpr int visitBudget = 6000;
@@ -60,6 +65,7 @@ private:
     Workspace& workspace_;
     MarkElementMap& map_;
     int ownPid_;
+    bool shortcuts_ = true;
 };
 
 /// The name the user knows `pid` by; "?" when the desktop gives none.

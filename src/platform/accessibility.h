@@ -145,6 +145,10 @@ public:
     /// the same answers, sooner. Answers fetched ahead are kept until the
     /// next refresh().
     virtual void prefetch(const std::vector<AXElementRef>&) {}
+    /// Whether the element is known not to be shown at all (a closed
+    /// menu's items, a hidden panel): then nothing under it is shown either.
+    /// False when that cannot be told.
+    virtual bool isHidden(const AXElementRef&) { return false; }
     /// The element's AX action names in its own order; nothing when unreadable.
     virtual std::optional<std::vector<std::string>> actionNames(const AXElementRef& element) = 0;
     /// 0 when the action ran, else an error code (negative on Linux).

@@ -23,6 +23,8 @@ struct FakeAXNode {
     std::vector<std::string> performed;
     /// A vanished element: every read fails.
     bool gone = false;
+    /// Reported as not shown at all (isHidden).
+    bool hidden = false;
 
     std::shared_ptr<FakeAXNode> add(std::shared_ptr<FakeAXNode> child)
     {
@@ -94,6 +96,11 @@ public:
         std::vector<AXElementRef> kids;
         for (const auto& child : n->children) kids.push_back(handle(child));
         return AXValue(std::move(kids));
+    }
+    bool isHidden(const AXElementRef& element) override
+    {
+        const auto n = node(element);
+        return n && n->hidden;
     }
     std::optional<std::vector<std::string>> actionNames(const AXElementRef& element) override
     {

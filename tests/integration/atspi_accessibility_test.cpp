@@ -54,14 +54,17 @@ protected:
         return nullptr;
     }
 
-    /// The marks of the frontmost window as JSON, read ahead in bulk or one
-    /// read at a time.
-    std::string marksRead(bool bulk)
+    /// The marks of the frontmost window as JSON: read ahead in bulk by the
+    /// walk with its shortcuts, or one read at a time by the walk that
+    /// visits everything.
+    std::string marksRead(bool quick)
     {
         return onThread([&] {
-            ax.setBulkReads(bulk);
+            ax.setBulkReads(quick);
+            service.marker().setShortcuts(quick);
             const auto window = service.markFocusedWindow(100);
             ax.setBulkReads(true);
+            service.marker().setShortcuts(true);
             nlohmann::ordered_json marks = nlohmann::ordered_json::array();
             if (window)
                 for (const auto& mark : window->marks) marks.push_back(toJson(mark));
@@ -88,7 +91,10 @@ protected:
     {
         ASSERT_TRUE(fixture.waitForOutput("ready"));
         window = markWhen([](const WindowMarks& w) { return w.windowTitle == "Fixture Window" && w.marks.size() > 10; });
-        ASSERT_TRUE(window && window->windowTitle == "Fixture Window") << "the fixture's window never came up";
+        ASSERT_TRUE(window && window->windowTitle == "Fixture Window")
+            << "the fixture's window never came up; in front: "
+            << (window ? "\"" + window->windowTitle + "\", " + std::to_string(window->marks.size()) + " marks"
+                       : std::string("nothing"));
     }
 
     test::ChildProcess fixture{QT_WIDGETS_FIXTURE, {}};
@@ -142,7 +148,7 @@ TEST_F(QtFixtureTest, MarkedElementsActWhereTheUserWould)
     EXPECT_EQ(find(*after, "AXTextField", "Name")->value, "Grüße, Zoë");
 }
 
-TEST_F(QtFixtureTest, BulkReadsGiveTheMarksOfThePlainWalk)
+TEST_F(QtFixtureTest, QuickWalkGivesTheMarksOfThePlainWalk)
 {
     const std::string plain = marksRead(false);
     EXPECT_GT(plain.size(), 100u);
@@ -199,6 +205,29 @@ TEST_F(QtFixtureTest, MenusReadWithShortcutsAndInvokeByPath)
     EXPECT_TRUE(fixture.waitForOutput("menu Edit > Transform > Upper Case"));
 }
 
+// Lists longer than their windows: the quick walk stops at the rows
+// scrolled out of view (Qt: not SHOWING; GTK: SHOWING at INT_MIN).
+TEST_F(AtspiAccessibilityTest, LongListsMarkAsThePlainWalkOnBothToolkits)
+{
+    {
+        test::ChildProcess fixture{QT_WIDGETS_FIXTURE, {"--rows", "300"}};
+        ASSERT_TRUE(fixture.waitForOutput("ready"));
+        const auto window = markWhen([](const WindowMarks& w) { return find(w, "AXRow", "Row 20") != nullptr; });
+        ASSERT_TRUE(window && find(*window, "AXRow", "Row 20"));
+        EXPECT_EQ(find(*window, "AXRow", "Row 300"), nullptr);
+        const std::string plain = marksRead(false);
+        EXPECT_EQ(marksRead(true), plain);
+    }
+    std::vector<std::string> args{"--list", "--height=600", "--column=Name"};
+    for (int i = 1; i <= 300; ++i) args.push_back("Row " + std::to_string(i));
+    test::ChildProcess zenity{"/usr/bin/zenity", args};
+    const auto window = markWhen([](const WindowMarks& w) { return find(w, "AXCell", "Row 10") != nullptr; });
+    ASSERT_TRUE(window && find(*window, "AXCell", "Row 10"));
+    EXPECT_LT(window->marks.size(), 100u) << "the list should be longer than the window";
+    const std::string plain = marksRead(false);
+    EXPECT_EQ(marksRead(true), plain);
+}
+
 TEST_F(AtspiAccessibilityTest, GtkMousepadMarksAndMenus)
 {
     test::ChildProcess mousepad{"/usr/bin/mousepad", {"--disable-server"}};
@@ -210,7 +239,7 @@ TEST_F(AtspiAccessibilityTest, GtkMousepadMarksAndMenus)
     // Closed menus' items report no frame: none is numbered.
     for (const auto& mark : window->marks) EXPECT_NE(mark.role, "AXMenuItem") << mark.label;
     const std::string plain = marksRead(false);
-    EXPECT_EQ(marksRead(true), plain) << "bulk reads must not change the marks";
+    EXPECT_EQ(marksRead(true), plain) << "the quick walk must not change the marks";
 
     const auto menus = onThread([this] { return service.menus(std::nullopt); });
     ASSERT_TRUE(menus);

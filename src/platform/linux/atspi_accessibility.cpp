@@ -117,10 +117,49 @@ struct AtspiAccessibility::State {
         return it == facts.end() ? nullptr : &it->second;
     }
 
+    /// Per parent read through Collection: how many children were read and
+    /// the last of them, where the next range starts. Held until refresh.
+    std::unordered_map<AtspiAccessible*, std::pair<std::size_t, AtspiAccessible*>> ranges;
+
     void forget()
     {
         for (auto& [object, fact] : facts) g_object_unref(object);
         facts.clear();
+        for (auto& [parent, range] : ranges) {
+            g_object_unref(parent);
+            if (range.second != nullptr) g_object_unref(range.second);
+        }
+        ranges.clear();
+    }
+
+    /// Children `first` on of `parent` in one request, where the application
+    /// offers Collection and the range continues the last one read (or
+    /// starts at the first child); nothing otherwise.
+    std::optional<std::vector<AtspiAccessible*>> childrenByCollection(AtspiAccessible* parent, std::size_t first,
+                                                                      std::size_t count)
+    {
+        AtspiAccessible* previous = nullptr;
+        if (first > 0) {
+            const auto it = ranges.find(parent);
+            if (it == ranges.end() || it->second.first != first || it->second.second == nullptr) return std::nullopt;
+            previous = it->second.second;
+        }
+        AtspiCollection* collection = atspi_accessible_get_collection_iface(parent);
+        if (collection == nullptr) return std::nullopt;
+        g_object_unref(collection);
+        auto children = twk::childrenByCollection(parent, previous, static_cast<int>(count), callTimeoutMs);
+        // A short answer that is not the end leaves the rest to the per-child reads.
+        if (!children || children->empty() || children->size() < count || children->back() == nullptr) {
+            if (children)
+                for (AtspiAccessible* child : *children)
+                    if (child != nullptr) g_object_unref(child);
+            return std::nullopt;
+        }
+        auto [it, added] = ranges.try_emplace(parent, 0, nullptr);
+        if (added) g_object_ref(parent);
+        if (it->second.second != nullptr) g_object_unref(it->second.second);
+        it->second = {first + children->size(), static_cast<AtspiAccessible*>(g_object_ref(children->back()))};
+        return children;
     }
 
     void readAhead(const std::vector<AtspiAccessible*>& objects)
@@ -219,14 +258,14 @@ struct AtspiAccessibility::State {
             return AXValue(v);
         }
         if (r == ATSPI_ROLE_PASSWORD_TEXT) return std::nullopt; // never read out a password
-        if (AtspiValue* numeric = atspi_accessible_get_value_iface(object); numeric != nullptr && hasNumericValue(r)) {
+        // The role first: asking for the interface costs a round trip.
+        if (AtspiValue* numeric = hasNumericValue(r) ? atspi_accessible_get_value_iface(object) : nullptr;
+            numeric != nullptr) {
             GError* error = nullptr;
             const double v = atspi_value_get_current_value(numeric, &error);
             g_object_unref(numeric);
             if (failed(error)) return std::nullopt;
             return AXValue(v);
-        } else if (numeric != nullptr) {
-            g_object_unref(numeric);
         }
         if (isTextEntry(r)) {
             AtspiText* textIface = atspi_accessible_get_text_iface(object);
@@ -302,8 +341,16 @@ struct AtspiAccessibility::State {
     {
         AtspiAccessible* first = nullptr;
         AtspiAccessible* active = nullptr;
-        for (AtspiAccessible* window : childObjects(app)) {
-            if (active == nullptr && hasState(window, ATSPI_STATE_ACTIVE)) active = g_object_ref(window);
+        // States read now, all windows at once: the library's cached ones
+        // can miss the activation of a window that has just appeared, for
+        // seconds.
+        const auto frames = childObjects(app);
+        const auto fresh = readFactsInBulk(frames, callTimeoutMs);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            AtspiAccessible* window = frames[i];
+            const bool isActive = fresh[i].states ? ((*fresh[i].states >> ATSPI_STATE_ACTIVE) & 1) != 0
+                                                  : hasState(window, ATSPI_STATE_ACTIVE);
+            if (active == nullptr && isActive) active = g_object_ref(window);
             if (first == nullptr) first = g_object_ref(window);
             g_object_unref(window);
         }
@@ -591,10 +638,15 @@ std::size_t AtspiAccessibility::childCount(const AXElementRef& element)
             return list ? std::get<std::vector<AXElementRef>>(*list).size() : 0;
         }
     }
-    GError* error = nullptr;
-    const int count = atspi_accessible_get_child_count(handle->object(), &error);
-    if (failed(error) || count < 0) return 0;
-    return static_cast<std::size_t>(std::min(count, maxChildren));
+    int count = 0;
+    if (const AtspiFacts* f = state_->known(handle->object()); f != nullptr && f->childCount && !handle->container()) {
+        count = *f->childCount;
+    } else {
+        GError* error = nullptr;
+        count = atspi_accessible_get_child_count(handle->object(), &error);
+        if (failed(error)) return 0;
+    }
+    return static_cast<std::size_t>(std::clamp(count, 0, maxChildren));
 }
 
 AXElementRef AtspiAccessibility::childAt(const AXElementRef& element, std::size_t index)
@@ -623,13 +675,30 @@ std::vector<AXElementRef> AtspiAccessibility::childRange(const AXElementRef& ele
     if (handle == nullptr || first >= total) return range;
     const std::size_t wanted = std::min(count, total - first);
     if (state_->bulk && !handle->container() && state_->role(handle->object()) != ATSPI_ROLE_MENU) {
-        for (AtspiAccessible* child : childrenInBulk(handle->object(), static_cast<int>(first),
-                                                     static_cast<int>(wanted), callTimeoutMs))
+        AtspiAccessible* parent = handle->object();
+        if (auto byCollection = state_->childrenByCollection(parent, first, wanted)) {
+            for (AtspiAccessible* child : *byCollection) range.push_back(adopt(child));
+            return range;
+        }
+        for (AtspiAccessible* child :
+             childrenInBulk(parent, static_cast<int>(first), static_cast<int>(wanted), callTimeoutMs))
             range.push_back(adopt(child));
         return range;
     }
     for (std::size_t i = first; i < first + wanted; ++i) range.push_back(childAt(element, i));
     return range;
+}
+
+bool AtspiAccessibility::isHidden(const AXElementRef& element)
+{
+    // Toolkits clear SHOWING on everything under a widget that is not
+    // mapped; rows scrolled out of view may keep it, which only costs reads.
+    // Only states just read count: the library's cached ones can lag behind
+    // a window that has just appeared, and would hide all of it.
+    const AtspiElement* handle = unwrap(element);
+    if (handle == nullptr || handle->container() || !ready()) return false;
+    const AtspiFacts* f = state_->known(handle->object());
+    return f != nullptr && f->states && ((*f->states >> ATSPI_STATE_SHOWING) & 1) == 0;
 }
 
 std::optional<std::vector<std::string>> AtspiAccessibility::actionNames(const AXElementRef& element)

@@ -32,6 +32,7 @@ public:
     std::size_t childCount(const AXElementRef& element) override;
     AXElementRef childAt(const AXElementRef& element, std::size_t index) override;
     std::vector<AXElementRef> childRange(const AXElementRef& element, std::size_t first, std::size_t count) override;
+    bool isHidden(const AXElementRef& element) override;
     std::optional<std::vector<std::string>> actionNames(const AXElementRef& element) override;
     int performAction(const AXElementRef& element, std::string_view action) override;
     int setAttribute(const AXElementRef& element, std::string_view name, const AXValue& value) override;

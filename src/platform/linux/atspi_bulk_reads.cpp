@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* accessibleInterface = "org.a11y.atspi.Accessible";
 
-enum Request { role, states, extents, actions, name, requestCount };
+enum Request { role, states, extents, actions, name, childCount, requestCount };
 
 DBusMessage* request(AtspiAccessible* object, Request which)
 {
@@ -40,9 +40,10 @@ DBusMessage* request(AtspiAccessible* object, Request which)
     case actions:
         message = dbus_message_new_method_call(bus, path, "org.a11y.atspi.Action", "GetActions");
         break;
-    case name: {
+    case name:
+    case childCount: {
         message = dbus_message_new_method_call(bus, path, DBUS_INTERFACE_PROPERTIES, "Get");
-        const char* property = "Name";
+        const char* property = which == name ? "Name" : "ChildCount";
         if (message != nullptr)
             dbus_message_append_args(message, DBUS_TYPE_STRING, &accessibleInterface, DBUS_TYPE_STRING, &property,
                                      DBUS_TYPE_INVALID);
@@ -110,10 +111,102 @@ void readReply(DBusMessage* reply, Request which, AtspiFacts& facts)
         DBusMessageIter variant;
         dbus_message_iter_recurse(&iter, &variant);
         if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_STRING) facts.name = stringAt(&variant);
+    } else if (which == childCount && signature == "v") {
+        DBusMessageIter variant;
+        dbus_message_iter_recurse(&iter, &variant);
+        if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_INT32) {
+            dbus_int32_t count = 0;
+            dbus_message_iter_get_basic(&variant, &count);
+            facts.childCount = count;
+        }
     }
 }
 
+/// Reads a reply's (so) reference into a new object reference; null for
+/// the null path (a child that is not there).
+AtspiAccessible* referenceAt(DBusMessageIter* iter)
+{
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRUCT) return nullptr;
+    const char* app = nullptr;
+    const char* path = nullptr;
+    DBusMessageIter reference;
+    dbus_message_iter_recurse(iter, &reference);
+    if (dbus_message_iter_get_arg_type(&reference) != DBUS_TYPE_STRING) return nullptr;
+    dbus_message_iter_get_basic(&reference, &app);
+    dbus_message_iter_next(&reference);
+    if (dbus_message_iter_get_arg_type(&reference) != DBUS_TYPE_OBJECT_PATH) return nullptr;
+    dbus_message_iter_get_basic(&reference, &path);
+    if (app == nullptr || path == nullptr || std::string_view(path) == "/org/a11y/atspi/null") return nullptr;
+    return _atspi_ref_accessible(app, path);
+}
+
+/// A match rule every element meets: no states, attributes, roles or
+/// interfaces asked for.
+void appendMatchAll(DBusMessageIter* args)
+{
+    const dbus_int32_t all = ATSPI_Collection_MATCH_ALL;
+    const dbus_bool_t invert = FALSE;
+    DBusMessageIter rule;
+    DBusMessageIter list;
+    dbus_message_iter_open_container(args, DBUS_TYPE_STRUCT, nullptr, &rule);
+    for (const char* signature : {"i", "{ss}", "i", "s"}) {
+        dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, signature, &list);
+        dbus_message_iter_close_container(&rule, &list);
+        dbus_message_iter_append_basic(&rule, DBUS_TYPE_INT32, &all);
+    }
+    dbus_message_iter_append_basic(&rule, DBUS_TYPE_BOOLEAN, &invert);
+    dbus_message_iter_close_container(args, &rule);
+}
+
 } // namespace
+
+std::optional<std::vector<AtspiAccessible*>> childrenByCollection(AtspiAccessible* parent, AtspiAccessible* previous,
+                                                                  int count, int timeoutMs)
+{
+    if (parent == nullptr || parent->parent.app == nullptr || parent->parent.app->bus_name == nullptr ||
+        parent->parent.path == nullptr || (previous != nullptr && previous->parent.path == nullptr) || count <= 0)
+        return std::nullopt;
+    DBusConnection* bus = parent->parent.app->bus != nullptr ? parent->parent.app->bus : atspi_get_a11y_bus();
+    DBusMessage* message = dbus_message_new_method_call(parent->parent.app->bus_name, parent->parent.path,
+                                                        "org.a11y.atspi.Collection",
+                                                        previous != nullptr ? "GetMatchesFrom" : "GetMatches");
+    if (message == nullptr) return std::nullopt;
+    DBusMessageIter args;
+    dbus_message_iter_init_append(message, &args);
+    if (previous != nullptr) dbus_message_iter_append_basic(&args, DBUS_TYPE_OBJECT_PATH, &previous->parent.path);
+    appendMatchAll(&args);
+    const dbus_uint32_t order = ATSPI_Collection_SORT_ORDER_CANONICAL;
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &order);
+    if (previous != nullptr) {
+        // The siblings after `previous`, not what lies under it.
+        const dbus_uint32_t tree = ATSPI_Collection_TREE_RESTRICT_SIBLING;
+        dbus_message_iter_append_basic(&args, DBUS_TYPE_UINT32, &tree);
+    }
+    const dbus_int32_t most = count;
+    const dbus_bool_t traverse = FALSE; // children only, not their descendants
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_INT32, &most);
+    dbus_message_iter_append_basic(&args, DBUS_TYPE_BOOLEAN, &traverse);
+    DBusError error;
+    dbus_error_init(&error);
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(bus, message, timeoutMs, &error);
+    dbus_message_unref(message);
+    if (reply == nullptr) {
+        dbus_error_free(&error);
+        return std::nullopt;
+    }
+    std::optional<std::vector<AtspiAccessible*>> children;
+    DBusMessageIter iter;
+    DBusMessageIter list;
+    if (std::string_view(dbus_message_get_signature(reply)) == "a(so)" && dbus_message_iter_init(reply, &iter)) {
+        children.emplace();
+        dbus_message_iter_recurse(&iter, &list);
+        for (; dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT && static_cast<int>(children->size()) < count;
+             dbus_message_iter_next(&list))
+            children->push_back(referenceAt(&list));
+    }
+    dbus_message_unref(reply);
+    return children;
+}
 
 std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& objects, int timeoutMs)
 {
@@ -125,7 +218,13 @@ std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& obj
             object->parent.path == nullptr)
             continue;
         DBusConnection* bus = object->parent.app->bus != nullptr ? object->parent.app->bus : atspi_get_a11y_bus();
+        // An element's role does not change: once known it stays in the
+        // library's cache (kept current by role-change events), and later
+        // markings do not ask again.
+        const bool roleKnown = _atspi_accessible_test_cache(object, ATSPI_CACHE_ROLE);
+        if (roleKnown) facts[i].role = object->role;
         for (int r = 0; r < requestCount; ++r) {
+            if (r == role && roleKnown) continue;
             DBusMessage* message = request(object, static_cast<Request>(r));
             if (message == nullptr) continue;
             if (!dbus_connection_send_with_reply(bus, message, &pending[i * requestCount + r], timeoutMs))
@@ -139,7 +238,14 @@ std::vector<AtspiFacts> readFactsInBulk(const std::vector<AtspiAccessible*>& obj
         if (call == nullptr) continue;
         dbus_pending_call_block(call);
         if (DBusMessage* reply = dbus_pending_call_steal_reply(call); reply != nullptr) {
-            readReply(reply, static_cast<Request>(k % requestCount), facts[k / requestCount]);
+            const auto which = static_cast<Request>(k % requestCount);
+            AtspiFacts& fact = facts[k / requestCount];
+            readReply(reply, which, fact);
+            if (which == role && fact.role) {
+                AtspiAccessible* object = objects[k / requestCount];
+                object->role = *fact.role;
+                _atspi_accessible_add_cache(object, ATSPI_CACHE_ROLE);
+            }
             dbus_message_unref(reply);
         }
         dbus_pending_call_unref(call);
@@ -169,20 +275,10 @@ std::vector<AtspiAccessible*> childrenInBulk(AtspiAccessible* parent, int first,
         if (pending[i] == nullptr) continue;
         dbus_pending_call_block(pending[i]);
         if (DBusMessage* reply = dbus_pending_call_steal_reply(pending[i]); reply != nullptr) {
-            const char* app = nullptr;
-            const char* path = nullptr;
             DBusMessageIter iter;
-            DBusMessageIter reference;
             if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN &&
-                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter)) {
-                dbus_message_iter_recurse(&iter, &reference);
-                dbus_message_iter_get_basic(&reference, &app);
-                dbus_message_iter_next(&reference);
-                dbus_message_iter_get_basic(&reference, &path);
-                // A null child comes back as the null path.
-                if (app != nullptr && path != nullptr && std::string_view(path) != "/org/a11y/atspi/null")
-                    children[i] = _atspi_ref_accessible(app, path);
-            }
+                std::string_view(dbus_message_get_signature(reply)) == "(so)" && dbus_message_iter_init(reply, &iter))
+                children[i] = referenceAt(&iter);
             dbus_message_unref(reply);
         }
         dbus_pending_call_unref(pending[i]);

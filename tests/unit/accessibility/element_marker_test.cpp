@@ -157,6 +157,35 @@ TEST_F(ElementMarkerTest, HostileTreesStayBounded)
     EXPECT_EQ(marks[1].label, "fine");
 }
 
+TEST_F(ElementMarkerTest, ShortcutsSkipOnlyWhatCannotBeShownAndMarkTheSame)
+{
+    window->add(shown("AXMenuBarItem", "File"))->add(axNode("AXMenu"))->hidden = true;
+    auto closedMenu = window->children.back()->children.back();
+    for (int i = 0; i < 200; ++i) closedMenu->add(axNode("AXMenuItem", "item"))->add(axNode("AXMenuItem", "sub"));
+    // A list 100 high at y 100 whose rows 20 high are scrolled: one row in
+    // the middle is filtered out, the last shown one reaches the bottom.
+    auto list = window->add(axNode("AXList", "", 100, 100, 0, 100));
+    const auto row = [&](const std::string& title, double y) { list->add(axNode("AXRow", title, 90, 20, 0, y)); };
+    row("a", 100);
+    row("b", 120);
+    list->add(axNode("AXRow", "filtered"));
+    row("c", 140);
+    row("d", 160);
+    row("e", 180);
+    for (int i = 0; i < 1000; ++i) list->add(axNode("AXRow", "below"));
+    window->add(shown("AXButton", "after"));
+
+    ax.reads = 0;
+    const auto quick = labels();
+    const int quickReads = ax.reads;
+    service.marker().setShortcuts(false);
+    ax.reads = 0;
+    EXPECT_EQ(labels(), quick);
+    EXPECT_EQ(quick, (std::vector<std::string>{"AXMenuBarItem:File", "AXRow:a", "AXRow:b", "AXRow:c", "AXRow:d",
+                                               "AXRow:e", "AXButton:after"}));
+    EXPECT_LT(quickReads * 10, ax.reads);
+}
+
 TEST(CharacterPrefix, KeepsMarksWithTheirBaseAndCountsBrokenBytesAlone)
 {
     EXPECT_EQ(characterPrefix("abc", 2), "ab");
