@@ -83,8 +83,9 @@ struct Core {
         {accessibility, workspace, markElementMap, accessibilityThread, static_cast<int>(QCoreApplication::applicationPid()),
          [](Duration wait) { std::this_thread::sleep_for(wait); }}};
     MarkActions markActions{accessibilityService, inputDevice};
-    ToolDispatcher tools{
-        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService, &markActions}};
+    AgentExecutor agent{{loop, state, backend, cancellation, accessibilityService, markActions, input, inputDevice}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input,
+                          &accessibilityService, &markActions, &agent}};
 };
 
 } // namespace twk

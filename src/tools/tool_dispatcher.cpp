@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "tools/activity_labels.h"
+#include "tools/agent_route.h"
 #include "tools/app_list_route.h"
 #include "tools/input_routes.h"
 #include "tools/live_context.h"
@@ -27,6 +28,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
     if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
     if (services.marks != nullptr) addMarkRoutes(routes_, *services.marks);
+    if (services.agent != nullptr) addAgentRoute(routes_, services.loop, services.cancellation, *services.agent);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

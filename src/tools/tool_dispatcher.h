@@ -4,6 +4,7 @@
 #include "accessibility/accessibility_service.h"
 #include "accessibility/input_synthesis.h"
 #include "accessibility/mark_actions.h"
+#include "agent/agent_executor.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
 #include "common/cancellation_token.h"
@@ -49,6 +50,8 @@ public:
         AccessibilityService* accessibility = nullptr;
         /// Acting on marked elements; click_mark and fill_mark are left out without it.
         MarkActions* marks = nullptr;
+        /// The computer-use agent behind do_task; the route is left out without it.
+        AgentExecutor* agent = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);
