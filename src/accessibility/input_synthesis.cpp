@@ -111,6 +111,8 @@ Expected<std::string> InputSynthesis::clickAt(double x, double y, ClickKind kind
     const ScreenPoint at = s_.geometry.toScreen(x, y);
     logLine("[twk] clickAt model=(" + pointText(x) + "," + pointText(y) + ") → screen=(" + pointText(at.x) + "," +
             pointText(at.y) + ") kind=" + clickKindName(kind));
+    if (s_.device.isOwnWindowAt(at))
+        return inputError(11, "click refused: the point is on Tarnwick's own window; click the target application instead");
     const MouseButton button = kind == ClickKind::right ? MouseButton::right : MouseButton::left;
     const int clickState = kind == ClickKind::doubleClick ? 2 : 1;
     const int clicks = kind == ClickKind::doubleClick ? 2 : 1;

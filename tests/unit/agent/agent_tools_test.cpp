@@ -68,6 +68,12 @@ TEST_F(AgentToolsTest, KeysScrollsAndPointsGoToTheDesktop)
     EXPECT_EQ(state.activity(), "Clicking at (10, 20)");
     EXPECT_FALSE(result.isError);
     EXPECT_EQ(device.events.size(), 2u);
+
+    // Never on this program's own window.
+    device.ownWindowPoints = {{10, 20}};
+    result = execute("click_at", R"({"x":10,"y":20})");
+    EXPECT_TRUE(result.isError);
+    EXPECT_EQ(device.events.size(), 2u);
 }
 
 TEST_F(AgentToolsTest, ScreenshotsPlansAndUnknownTools)
