@@ -73,6 +73,9 @@ TEST_F(AgentToolsTest, KeysScrollsAndPointsGoToTheDesktop)
     device.ownWindowPoints = {{10, 20}};
     result = execute("click_at", R"({"x":10,"y":20})");
     EXPECT_TRUE(result.isError);
+    device.ownWindowPoints = {{0, 0}}; // where the pointer is
+    result = execute("scroll", "{}");
+    EXPECT_TRUE(result.isError);
     EXPECT_EQ(device.events.size(), 2u);
 }
 
