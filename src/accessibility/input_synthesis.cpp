@@ -111,6 +111,8 @@ Expected<std::string> InputSynthesis::clickAt(double x, double y, ClickKind kind
     const ScreenPoint at = s_.geometry.toScreen(x, y);
     logLine("[twk] clickAt model=(" + pointText(x) + "," + pointText(y) + ") → screen=(" + pointText(at.x) + "," +
             pointText(at.y) + ") kind=" + clickKindName(kind));
+    if (s_.device.isOwnWindowAt(at))
+        return inputError(11, "click refused: the point is on Tarnwick's own window; click the target application instead");
     const MouseButton button = kind == ClickKind::right ? MouseButton::right : MouseButton::left;
     const int clickState = kind == ClickKind::doubleClick ? 2 : 1;
     const int clicks = kind == ClickKind::doubleClick ? 2 : 1;
@@ -129,6 +131,9 @@ Expected<std::string> InputSynthesis::scroll(int64_t deltaY, int64_t deltaX)
 {
     const int64_t dy = std::clamp(deltaY, -maxScrollLines, maxScrollLines);
     const int64_t dx = std::clamp(deltaX, -maxScrollLines, maxScrollLines);
+    // Wheel events go to the window under the pointer.
+    if (const auto pointer = s_.device.pointerLocation(); pointer && s_.device.isOwnWindowAt(*pointer))
+        return inputError(11, "scroll refused: the pointer is on Tarnwick's own window");
     if (!s_.device.postScroll(static_cast<int32_t>(dy), static_cast<int32_t>(dx)))
         return inputError(6, "scroll event create failed");
     return "scrolled dy=" + std::to_string(dy) + " dx=" + std::to_string(dx);

@@ -87,9 +87,9 @@ struct Core {
     MarkActions markActions{accessibilityService, inputDevice};
     X11Screen screen;
     ScreenCapture screenCapture{{screen, workspace, captureGeometry, defaultDebugScreenshotDir()}};
-    ToolDispatcher tools{
-        {loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService, &markActions,
-         &screenCapture}};
+    AgentExecutor agent{{loop, state, backend, cancellation, accessibilityService, markActions, input, inputDevice, &screenCapture}};
+    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, &input, &accessibilityService,
+                          &markActions, &screenCapture, &agent}};
 };
 
 } // namespace twk

@@ -24,11 +24,16 @@ Voice::Voice(Core& core, const ServiceConfig& config, const std::string& micFile
                                                                  std::move(modalities));
                                }});
     core.state.attachSession(session.get());
+    core.agent.onProgress = [weak = std::weak_ptr<Session>(session)] {
+        if (auto live = weak.lock()) live->noteProgress();
+    };
+    agent_ = &core.agent;
 }
 
 Voice::~Voice()
 {
     state_.attachSession(nullptr);
+    agent_->onProgress = nullptr;
     session->stop();
 }
 

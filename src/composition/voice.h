@@ -28,6 +28,7 @@ struct Voice {
 
 private:
     AppState& state_;
+    AgentExecutor* agent_ = nullptr;
 };
 
 } // namespace twk

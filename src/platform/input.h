@@ -82,6 +82,9 @@ public:
 
     /// Whether the window with the keyboard focus belongs to this process.
     virtual bool focusIsOwnWindow() = 0;
+    /// Whether the window shown at `at` belongs to this process (a click
+    /// there would land on our own panel). False when it cannot be told.
+    virtual bool isOwnWindowAt(ScreenPoint /*at*/) { return false; }
 };
 
 } // namespace twk

@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "tools/activity_labels.h"
+#include "tools/agent_route.h"
 #include "tools/app_list_route.h"
 #include "tools/input_routes.h"
 #include "tools/live_context.h"
@@ -30,6 +31,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     if (services.marks != nullptr) addMarkRoutes(routes_, *services.marks);
     if (services.accessibility != nullptr && services.capturer != nullptr)
         addScreenRoutes(routes_, *services.accessibility, *services.capturer);
+    if (services.agent != nullptr) addAgentRoute(routes_, services.loop, services.cancellation, *services.agent);
 }
 
 const nlohmann::json& ToolDispatcher::schema() { return toolCatalogue(); }

@@ -4,6 +4,7 @@
 #include "accessibility/accessibility_service.h"
 #include "accessibility/input_synthesis.h"
 #include "accessibility/mark_actions.h"
+#include "agent/agent_executor.h"
 #include "app/app_types.h"
 #include "bridge/chrome_bridge.h"
 #include "capture/screen_capturer.h"
@@ -52,6 +53,8 @@ public:
         MarkActions* marks = nullptr;
         /// Screenshots; inspect_screen is left out without it (and without accessibility).
         ScreenCapturer* capturer = nullptr;
+        /// The computer-use agent behind do_task; the route is left out without it.
+        AgentExecutor* agent = nullptr;
     };
 
     explicit ToolDispatcher(const Services& services);

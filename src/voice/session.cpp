@@ -313,6 +313,8 @@ void Session::reconnect()
 
 void Session::stop()
 {
+    // A task the agent is carrying out stops with the session that asked for it.
+    s_.cancellation.cancel();
     endSession(std::nullopt);
 }
 

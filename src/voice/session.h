@@ -61,6 +61,10 @@ public:
     void start() override;
     void stop() override;
 
+    /// Work on the user's behalf moved on (an agent round): the watchdog
+    /// starts counting again.
+    void noteProgress() { lastProgressAt_ = s_.loop.now(); }
+
     bool botSpeaking() const { return botSpeaking_->load(std::memory_order_relaxed); }
     bool responseActive() const { return responseActive_; }
     int reconnectAttempts() const { return reconnectAttempts_; }

@@ -115,6 +115,14 @@ public:
     }
     std::optional<ScreenPoint> pointerLocation() override { return ScreenPoint{}; }
     bool focusIsOwnWindow() override { return ownWindowFocused; }
+    /// Points at which this program's own window is shown.
+    std::vector<ScreenPoint> ownWindowPoints;
+    bool isOwnWindowAt(ScreenPoint at) override
+    {
+        for (const auto& p : ownWindowPoints)
+            if (p.x == at.x && p.y == at.y) return true;
+        return false;
+    }
 
 private:
     void record(std::string what) { events.push_back({std::move(what), loop_.now()}); }

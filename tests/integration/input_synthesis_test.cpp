@@ -192,6 +192,16 @@ TEST_F(InputSynthesisDesktopTest, KeysAreNotSentToAWindowOfThisProcess)
     const auto typed = run(input.typeText("secret"));
     ASSERT_FALSE(typed);
     EXPECT_EQ(typed.error().code(), 7);
+
+    // Nor clicks on it: inside the window (wherever the window manager put
+    // it) refused, beside it posted.
+    int left = 0, top = 0;
+    Window child = None;
+    XTranslateCoordinates(display, own, DefaultRootWindow(display), 0, 0, &left, &top, &child);
+    const auto inside = input.clickAt(left + 150, top + 100, ClickKind::left);
+    ASSERT_FALSE(inside);
+    EXPECT_EQ(inside.error().code(), 11);
+    EXPECT_TRUE(input.clickAt(left > 960 ? 10 : 1900, 1000, ClickKind::left));
     XDestroyWindow(display, own);
     XCloseDisplay(display);
 }

@@ -413,6 +413,7 @@ TEST_F(SessionTest, StoppingReportsTheConnectedTimeThenRefreshesTheFigures)
     loop.advance(seconds(30));
     state.setEnabled(false);
     EXPECT_EQ(state.status(), SessionStatus::off());
+    EXPECT_TRUE(cancellation.cancelled()) << "a task the agent is running stops with the session";
     EXPECT_EQ(socket().closeCodes, (std::vector<int>{1001}));
     loop.runPosted();
     ASSERT_EQ(requestsTo("/api/usage/track").size(), 1u);

@@ -26,7 +26,42 @@ Window parentOf(Display* display, Window w)
     return parent;
 }
 
+/// The process `w` names in _NET_WM_PID, when it names one.
+std::optional<unsigned long> windowPid(Display* display, Window w)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    std::optional<unsigned long> pid;
+    if (XGetWindowProperty(display, w, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
+        data != nullptr && format == 32 && count == 1)
+        pid = *reinterpret_cast<unsigned long*>(data);
+    if (data != nullptr) XFree(data);
+    return pid;
+}
+
 } // namespace
+
+bool XTestInputDevice::isOwnWindowAt(ScreenPoint at)
+{
+    std::lock_guard lock(mutex_);
+    if (!connected()) return false;
+    const Window root = DefaultRootWindow(display_);
+    const int x = static_cast<int>(std::clamp(at.x, -1.0e6, 1.0e6));
+    const int y = static_cast<int>(std::clamp(at.y, -1.0e6, 1.0e6));
+    XErrorTrap trap(display_); // windows may close while we look
+    // Down from the root through the windows under the point (a window
+    // manager's frame, then the application's window inside it) to the first
+    // that names its process.
+    for (Window w = root, child = None;; w = child) {
+        int localX = 0, localY = 0;
+        if (!XTranslateCoordinates(display_, root, w, x, y, &localX, &localY, &child) || child == None) return false;
+        if (const auto pid = windowPid(display_, child)) return *pid == static_cast<unsigned long>(getpid());
+    }
+}
 
 void XTestInputDevice::drainEvents()
 {

@@ -40,6 +40,7 @@ public:
     bool postScroll(int32_t linesDown, int32_t linesRight) override;
     std::optional<ScreenPoint> pointerLocation() override;
     bool focusIsOwnWindow() override;
+    bool isOwnWindowAt(ScreenPoint at) override;
 
 private:
     /// Opens the display on first use; false when there is none.
