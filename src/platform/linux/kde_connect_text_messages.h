@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/text_messages.h"
+
+#include <chrono>
+
+namespace twk {
+
+/// Text messages through a phone paired with KDE Connect: the first
+/// reachable paired device that offers SMS sends it. Talks to the KDE
+/// Connect daemon on the session bus; callable from any thread.
+class KdeConnectTextMessages : public TextMessages {
+public:
+    /// How long the daemon may take over each question.
+    explicit KdeConnectTextMessages(std::chrono::milliseconds callLimit = std::chrono::seconds(5))
+        : callLimit_(callLimit)
+    {
+    }
+
+    std::optional<std::string> send(const std::string& recipient, const std::string& text) override;
+
+private:
+    std::chrono::milliseconds callLimit_;
+};
+
+} // namespace twk
