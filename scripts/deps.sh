@@ -42,6 +42,8 @@ PACKAGES=(
   xdotool
   # a stand-in desktop portal on the test bus (the global shortcut's tests)
   python3-dbus python3-gi
+  # reminders and calendar events: the desktop's calendar store and its client library
+  evolution-data-server libecal2.0-dev libedataserver1.2-dev
 )
 
 missing=()

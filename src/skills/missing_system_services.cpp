@@ -41,6 +41,7 @@ public:
     {
         return "this computer has no phone link to send text messages through";
     }
+    std::vector<PhoneContact> contacts() override { return {}; }
 };
 
 class NoCalendarStore : public CalendarStore {

@@ -1,4 +1,5 @@
 #include "skills/date_phrase.h"
+#include "skills/phone_contacts.h"
 #include "skills/phone_number.h"
 #include "skills/skills.h"
 
@@ -13,10 +14,22 @@ constexpr long long longestEventMinutes = 366LL * 24 * 60;
 
 std::string Skills::sendIMessage(const std::string& recipient, const std::string& text)
 {
-    const auto number = dialableNumber(recipient);
-    if (!number)
-        return err("text message failed: " + recipient +
-                   " is not a phone number — text messages go to a number, like +1 555 010 0199");
+    auto number = dialableNumber(recipient);
+    if (!number) {
+        // A name: the one contact of the phone's address book it means.
+        const auto named = contactsNamed(s_.textMessages.contacts(), recipient);
+        if (named.empty())
+            return err("text message failed: no contact named " + recipient +
+                       " among the phone's contacts — say the number instead");
+        if (named.size() > 1) {
+            std::string names;
+            for (const auto& contact : named) names += (names.empty() ? "" : " or ") + contact.name;
+            return err("text message failed: " + recipient + " could be " + names + " — say the full name or the number");
+        }
+        for (const auto& candidate : named.front().numbers)
+            if ((number = dialableNumber(candidate))) break;
+        if (!number) return err("text message failed: " + named.front().name + " has no phone number");
+    }
     if (const auto failure = s_.textMessages.send(*number, text)) return err("text message failed: " + *failure);
     return ok("sent text message to " + recipient);
 }

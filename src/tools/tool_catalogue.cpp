@@ -86,8 +86,8 @@ json buildCatalogue()
                          {{"query", "string", true}}));
     tools.push_back(tool("send_imessage",
                          "Send a text message (SMS) through the user's phone paired with KDE Connect. Use for "
-                         "'message / text X saying Y' when no chat app is named. Recipient must be a phone number; "
-                         "ask the user for the number when they give a name.",
+                         "'message / text X saying Y' when no chat app is named. Recipient is a phone number or a "
+                         "name from the phone's contacts.",
                          {{"recipient", "string", true}, {"text", "string", true}}));
     tools.push_back(tool("message_in_app",
                          "Send a chat message to a person inside an app that has a Ctrl+K quick-switcher — Slack, "

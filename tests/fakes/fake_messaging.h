@@ -16,6 +16,7 @@ class FakeTextMessages : public TextMessages {
 public:
     std::optional<std::string> failure;
     std::vector<std::pair<std::string, std::string>> sent;
+    std::vector<PhoneContact> addressBook;
 
     std::optional<std::string> send(const std::string& recipient, const std::string& text) override
     {
@@ -23,6 +24,7 @@ public:
         sent.emplace_back(recipient, text);
         return std::nullopt;
     }
+    std::vector<PhoneContact> contacts() override { return addressBook; }
 };
 
 /// A calendar store in memory.

@@ -8,6 +8,7 @@
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
 #include "skills/mailto_url.h"
+#include "skills/phone_contacts.h"
 #include "tools/tool_dispatcher.h"
 
 #include <gtest/gtest.h>
@@ -65,22 +66,41 @@ TEST_F(MessagingSkillsTest, ComposingOpensADraftInTheMailHandlerAndSaysWhenNoneT
     EXPECT_EQ(refused["error"], "could not open mail client");
 }
 
-TEST_F(MessagingSkillsTest, TextMessagesGoToTheDialableNumberAndNamesAreRefusedBeforeThePhone)
+TEST_F(MessagingSkillsTest, TextMessagesGoToTheNumberGivenOrToTheOneContactTheNameMeans)
 {
+    phone.addressBook = {{"Mom", {"+1 555 010 0100"}},
+                         {"Maren Holt", {"n/a", "(555) 010-0101"}},
+                         {"Maren Vey", {"555 010 0102"}},
+                         {"Orlen", {}}};
     EXPECT_EQ(run("send_imessage", {{"recipient", "+1 (555) 010-0199"}, {"text", "I'll be \"late\"; $(id)"}})["message"],
               "sent text message to +1 (555) 010-0199");
-    ASSERT_EQ(phone.sent.size(), 1u);
-    EXPECT_EQ(phone.sent[0], (std::pair<std::string, std::string>{"+15550100199", "I'll be \"late\"; $(id)"}));
+    EXPECT_EQ(run("send_imessage", {{"recipient", " mom "}, {"text", "hi"}})["ok"], true);
+    EXPECT_EQ(run("send_imessage", {{"recipient", "maren holt"}, {"text", "hi"}})["ok"], true);
+    using Sent = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(phone.sent, (Sent{{"+15550100199", "I'll be \"late\"; $(id)"}, {"+15550100100", "hi"}, {"5550100101", "hi"}}));
 
-    for (const std::string recipient : {"Mom", "555; rm -rf ~", "+1+2345", "12", ""}) {
-        const auto reply = run("send_imessage", {{"recipient", recipient}, {"text", "hi"}});
-        EXPECT_EQ(reply["ok"], false) << recipient;
-        EXPECT_NE(reply["error"].get<std::string>().find(recipient + " is not a phone number"), std::string::npos);
-    }
+    EXPECT_EQ(run("send_imessage", {{"recipient", "Maren"}, {"text", "hi"}})["error"],
+              "text message failed: Maren could be Maren Holt or Maren Vey — say the full name or the number");
+    EXPECT_EQ(run("send_imessage", {{"recipient", "Orlen"}, {"text", "hi"}})["error"],
+              "text message failed: Orlen has no phone number");
+    for (const std::string recipient : {"Dad", "555; rm -rf ~", "+1+2345", "12", "Mo", ""})
+        EXPECT_EQ(run("send_imessage", {{"recipient", recipient}, {"text", "hi"}})["error"],
+                  "text message failed: no contact named " + recipient + " among the phone's contacts — say the number instead");
     phone.failure = "no paired phone is reachable";
     EXPECT_EQ(run("send_imessage", {{"recipient", "5550100"}, {"text", "hi"}})["error"],
               "text message failed: no paired phone is reachable");
-    EXPECT_EQ(phone.sent.size(), 1u);
+    EXPECT_EQ(phone.sent.size(), 3u);
+}
+
+TEST(PhoneContacts, CardsGiveTheirNameAndNumbersWhateverTheirLayout)
+{
+    const std::string cards = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Zoë\\, the\r\n  neighbour\r\nTEL;CELL:+49 30 1234\r\n"
+                              "item1.TEL:030 5678\r\nEND:VCARD\r\n"
+                              "BEGIN:VCARD\nFN:No Number\nEND:VCARD\nBEGIN:VCARD\nTEL:1\nEND:VCARD\n";
+    const auto contacts = contactsInVCards(cards);
+    ASSERT_EQ(contacts.size(), 1u);
+    EXPECT_EQ(contacts[0].name, "Zoë, the neighbour");
+    EXPECT_EQ(contacts[0].numbers, (std::vector<std::string>{"+49 30 1234", "030 5678"}));
 }
 
 TEST_F(MessagingSkillsTest, RemindersCarryTheirReadDueTimeAndAnUnreadablePhraseIsNamed)

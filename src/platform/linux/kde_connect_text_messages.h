@@ -18,8 +18,17 @@ public:
     }
 
     std::optional<std::string> send(const std::string& recipient, const std::string& text) override;
+    /// The contacts the phone shared through KDE Connect's contacts plugin.
+    std::vector<PhoneContact> contacts() override;
 
 private:
+    /// The reachable paired phone that sends SMS, or why there is none.
+    struct SmsDevice {
+        std::optional<std::string> id;
+        std::string problem;
+    };
+    SmsDevice smsDevice() const;
+
     std::chrono::milliseconds callLimit_;
 };
 
