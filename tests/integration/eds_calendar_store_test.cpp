@@ -39,7 +39,7 @@ Owned<ESourceRegistry> registry()
 /// Everything saved in `source`, read through the store's own client.
 std::vector<Item> itemsIn(ESource* source, ECalClientSourceType type)
 {
-    Owned<EClient> client(e_cal_client_connect_sync(source, type, 10, nullptr, nullptr));
+    Owned<EClient> client(e_cal_client_connect_sync(source, type, static_cast<guint32>(-1), nullptr, nullptr));
     if (!client) return {};
     GSList* components = nullptr;
     e_cal_client_get_object_list_as_comps_sync(E_CAL_CLIENT(client.get()), "#t", &components, nullptr, nullptr);

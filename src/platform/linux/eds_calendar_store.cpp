@@ -8,8 +8,12 @@
 namespace twk {
 namespace {
 
-/// Waiting for a calendar whose data lives elsewhere to come online.
-constexpr guint32 connectSeconds = 15;
+/// Waiting for a calendar whose data lives on a server to come online. A
+/// calendar on this computer is not waited for: it never reports itself
+/// connected, so the whole wait would pass on every item.
+constexpr guint32 remoteConnectSeconds = 15;
+/// The client library's "do not wait" (0 waits without end).
+constexpr guint32 noWait = static_cast<guint32>(-1);
 /// The calendar an event goes to when the user has one by this name.
 constexpr const char* preferredCalendar = "Home";
 
@@ -73,8 +77,14 @@ std::optional<std::string> save(ESource* source, ECalClientSourceType type, ICal
 {
     if (source == nullptr) return "there is no calendar to add it to";
     const std::string name = e_source_get_display_name(source);
+    const char* extension =
+        type == E_CAL_CLIENT_SOURCE_TYPE_TASKS ? E_SOURCE_EXTENSION_TASK_LIST : E_SOURCE_EXTENSION_CALENDAR;
+    const bool local = e_source_has_extension(source, extension) &&
+                       g_strcmp0(e_source_backend_get_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, extension))),
+                                 "local") == 0;
     Failure connecting;
-    GObjectPtr<EClient> client(e_cal_client_connect_sync(source, type, connectSeconds, nullptr, connecting.out()));
+    GObjectPtr<EClient> client(
+        e_cal_client_connect_sync(source, type, local ? noWait : remoteConnectSeconds, nullptr, connecting.out()));
     if (!client) return connecting.text("could not open \"" + name + "\"");
     gchar* uid = nullptr;
     Failure creating;
