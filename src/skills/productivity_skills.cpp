@@ -17,7 +17,11 @@ std::string Skills::sendIMessage(const std::string& recipient, const std::string
     auto number = dialableNumber(recipient);
     if (!number) {
         // A name: the one contact of the phone's address book it means.
-        const auto named = contactsNamed(s_.textMessages.contacts(), recipient);
+        const auto addressBook = s_.textMessages.contacts();
+        if (addressBook.empty())
+            return err("text message failed: no phone shared its contacts to find " + recipient +
+                       " in — say the number instead");
+        const auto named = contactsNamed(addressBook, recipient);
         if (named.empty())
             return err("text message failed: no contact named " + recipient +
                        " among the phone's contacts — say the number instead");

@@ -68,6 +68,8 @@ TEST_F(MessagingSkillsTest, ComposingOpensADraftInTheMailHandlerAndSaysWhenNoneT
 
 TEST_F(MessagingSkillsTest, TextMessagesGoToTheNumberGivenOrToTheOneContactTheNameMeans)
 {
+    EXPECT_EQ(run("send_imessage", {{"recipient", "Mom"}, {"text", "hi"}})["error"],
+              "text message failed: no phone shared its contacts to find Mom in — say the number instead");
     phone.addressBook = {{"Mom", {"+1 555 010 0100"}},
                          {"Maren Holt", {"n/a", "(555) 010-0101"}},
                          {"Maren Vey", {"555 010 0102"}},
