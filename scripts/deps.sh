@@ -48,6 +48,8 @@ PACKAGES=(
   libcairo2-dev libpng-dev libxcb-randr0-dev libxcb-shm0-dev
   # the screenshot benchmark's comparison (import, convert)
   imagemagick
+  # reminders and calendar events: the desktop's calendar store and its client library
+  evolution-data-server libecal2.0-dev libedataserver1.2-dev
 )
 
 missing=()

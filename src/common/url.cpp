@@ -42,7 +42,9 @@ std::string percentDecode(std::string_view text)
     return out;
 }
 
-std::string percentEncode(std::string_view text)
+std::string percentEncode(std::string_view text) { return percentEncode(text, {}); }
+
+std::string percentEncode(std::string_view text, std::string_view alsoKept)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
@@ -51,7 +53,7 @@ std::string percentEncode(std::string_view text)
         const auto u = static_cast<unsigned char>(c);
         const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                                 c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
+        if (unreserved || alsoKept.find(c) != std::string_view::npos) {
             out.push_back(c);
         } else {
             out.push_back('%');

@@ -25,6 +25,8 @@ std::string percentDecode(std::string_view text);
 /// Percent-encodes every byte except the unreserved characters
 /// (letters, digits, "-", ".", "_", "~"), for a query value or path segment.
 std::string percentEncode(std::string_view text);
+/// The same, also keeping the characters of `alsoKept` as they are.
+std::string percentEncode(std::string_view text, std::string_view alsoKept);
 
 /// The "file://" URL of an absolute path, each segment percent-encoded.
 std::string fileUrl(std::string_view absolutePath);

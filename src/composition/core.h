@@ -14,6 +14,8 @@
 #include "common/cancellation_token.h"
 #include "common/worker_pool.h"
 #include "platform/linux/atspi_accessibility.h"
+#include "platform/linux/eds_calendar_store.h"
+#include "platform/linux/kde_connect_text_messages.h"
 #include "platform/linux/linux_desktop_appearance.h"
 #include "platform/linux/linux_desktop_launcher.h"
 #include "platform/linux/linux_host.h"
@@ -70,7 +72,10 @@ struct Core {
     NetworkManagerWifi wifi;
     ScriptAutomations automations;
     LinuxDesktopLauncher launcher;
-    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher}};
+    KdeConnectTextMessages textMessages;
+    EdsCalendarStore calendar;
+    Skills skills{{loop, workspace, mediaKeys, host, volume, appearance, wifi, automations, launcher, textMessages,
+                   calendar}};
     QtWebSocketListener bridgeListener;
     ChromeBridge bridge;
     XTestInputDevice inputDevice;

@@ -35,6 +35,27 @@ public:
     std::optional<std::string> searchShortcut() override { return std::nullopt; }
 };
 
+class NoTextMessages : public TextMessages {
+public:
+    std::optional<std::string> send(const std::string&, const std::string&) override
+    {
+        return "this computer has no phone link to send text messages through";
+    }
+    std::vector<PhoneContact> contacts() override { return {}; }
+};
+
+class NoCalendarStore : public CalendarStore {
+public:
+    std::optional<std::string> addTask(const std::string&, const std::optional<WallClockTime>&) override
+    {
+        return "this computer has no calendar store";
+    }
+    std::optional<std::string> addEvent(const std::string&, const WallClockTime&, long long) override
+    {
+        return "this computer has no calendar store";
+    }
+};
+
 } // namespace
 
 OutputVolume& missingOutputVolume()
@@ -64,6 +85,18 @@ Automations& missingAutomations()
 DesktopLauncher& missingDesktopLauncher()
 {
     static NoDesktopLauncher none;
+    return none;
+}
+
+TextMessages& missingTextMessages()
+{
+    static NoTextMessages none;
+    return none;
+}
+
+CalendarStore& missingCalendarStore()
+{
+    static NoCalendarStore none;
     return none;
 }
 

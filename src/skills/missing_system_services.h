@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/automations.h"
+#include "platform/calendar_store.h"
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_launcher.h"
 #include "platform/output_volume.h"
+#include "platform/text_messages.h"
 #include "platform/wifi_radio.h"
 
 namespace twk {
@@ -15,5 +17,7 @@ DesktopAppearance& missingDesktopAppearance();
 WifiRadio& missingWifiRadio();
 Automations& missingAutomations();
 DesktopLauncher& missingDesktopLauncher();
+TextMessages& missingTextMessages();
+CalendarStore& missingCalendarStore();
 
 } // namespace twk

@@ -3,13 +3,16 @@
 #include "common/main_loop.h"
 #include "common/task.h"
 #include "platform/automations.h"
+#include "platform/calendar_store.h"
 #include "platform/desktop_appearance.h"
 #include "platform/desktop_launcher.h"
 #include "platform/host.h"
 #include "platform/media_keys.h"
 #include "platform/output_volume.h"
+#include "platform/text_messages.h"
 #include "platform/wifi_radio.h"
 #include "platform/workspace.h"
+#include "skills/chat_controls.h"
 #include "skills/missing_system_services.h"
 
 #include <chrono>
@@ -39,6 +42,8 @@ public:
         WifiRadio& wifi = missingWifiRadio();
         Automations& automations = missingAutomations();
         DesktopLauncher& launcher = missingDesktopLauncher();
+        TextMessages& textMessages = missingTextMessages();
+        CalendarStore& calendar = missingCalendarStore();
         /// How long a user automation may run before it is stopped.
         std::chrono::milliseconds shortcutTimeLimit = std::chrono::seconds(120);
     };
@@ -97,6 +102,22 @@ public:
     /// Runs the user's automation `name` with `input` on its standard input,
     /// for at most `shortcutTimeLimit`.
     std::string runShortcut(const std::string& name, const std::optional<std::string>& input);
+
+    // --- messaging and productivity ---
+    /// Sends a text message through the user's paired phone.
+    std::string sendIMessage(const std::string& recipient, const std::string& text);
+    /// Sends `text` to `person` in the running chat application `app`
+    /// through its quick switcher, with `controls`; launches nothing.
+    /// Starts on any thread.
+    Task<std::string> messageInApp(std::string app, std::string person, std::string text, ChatControls& controls);
+    /// Opens a new draft in the default mail application; sends nothing.
+    std::string composeEmail(const std::string& to, const std::optional<std::string>& subject,
+                             const std::optional<std::string>& body);
+    /// Adds a task, due at the time `when` reads as ("tomorrow 3pm").
+    std::string addReminder(const std::string& text, const std::optional<std::string>& when);
+    /// Adds a calendar event of `durationMinutes` (60 when not given).
+    std::string addCalendarEvent(const std::string& title, const std::string& startDate,
+                                 std::optional<long long> durationMinutes);
 
     /// {"ok":true,"message":message}
     static std::string ok(const std::string& message);

@@ -3,7 +3,6 @@
 #include <functional>
 
 namespace twk {
-namespace {
 
 Task<ToolResult> offMain(WorkerPool& workers, std::function<std::string()> skill)
 {
@@ -17,8 +16,6 @@ Task<ToolResult> offMain(WorkerPool& workers, std::function<Task<std::string>()>
     auto running = skill();
     co_return ToolResult::textResult(co_await std::move(running));
 }
-
-} // namespace
 
 void addSkillRoutes(ToolRoutes& routes, Skills& skills, WorkerPool& workers, InputSynthesis* input)
 {

@@ -85,8 +85,9 @@ json buildCatalogue()
                          "about Y', 'where is the document on Z' — the launcher's search finds files, apps and settings.",
                          {{"query", "string", true}}));
     tools.push_back(tool("send_imessage",
-                         "Send a text message / SMS. Use for 'message / text X saying Y' when no chat app is named. "
-                         "Recipient can be a phone number, email, or contact name.",
+                         "Send a text message (SMS) through the user's phone paired with KDE Connect. Use for "
+                         "'message / text X saying Y' when no chat app is named. Recipient is a phone number or a "
+                         "name from the phone's contacts.",
                          {{"recipient", "string", true}, {"text", "string", true}}));
     tools.push_back(tool("message_in_app",
                          "Send a chat message to a person inside an app that has a Ctrl+K quick-switcher — Slack, "

@@ -7,6 +7,7 @@
 #include "tools/input_routes.h"
 #include "tools/live_context.h"
 #include "tools/mark_routes.h"
+#include "tools/messaging_routes.h"
 #include "tools/menu_routes.h"
 #include "tools/plan_routes.h"
 #include "tools/result_json.h"
@@ -26,6 +27,7 @@ ToolDispatcher::ToolDispatcher(const Services& services) : host_(services.host),
     addPlanRoutes(routes_, services.loop, services.state, services.cancellation);
     addSkillRoutes(routes_, services.skills, services.workers, services.input);
     addWebRoutes(routes_, services.bridge);
+    addMessagingRoutes(routes_, services.skills, services.workers, services.loop, services.input, services.marks);
     if (services.input != nullptr) addInputRoutes(routes_, *services.input);
     if (services.accessibility != nullptr) addMenuRoutes(routes_, *services.accessibility);
     if (services.marks != nullptr) addMarkRoutes(routes_, *services.marks);

@@ -4,12 +4,14 @@
 
 #include "integration/loopback_http_server.h"
 #include "integration/process_helpers.h"
+#include "integration/server/server_process.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <regex>
@@ -158,6 +160,30 @@ TEST_F(AgentTask, StopEndsTheTaskAtTheNextRound)
     EXPECT_TRUE(hasLine(output, "stopped")) << output << app_->output();
     EXPECT_EQ(occurrences(fixture_->output(), "pressed "), 1u) << fixture_->output();
     EXPECT_TRUE(app_->waitForOutput("[twk/agent] cancelled by user"));
+}
+
+
+// Nothing scripted: the real tarnwick-server's local planner decides every round.
+TEST(AgentTaskWithTheLocalPlanner, TurnsOnDarkModeAndAdmitsATaskItCannotDo)
+{
+    ServerProcess server(std::string(std::getenv("HOME")) + "/agent-planner-server");
+    ChildProcess fixture(QT_WIDGETS_FIXTURE, {});
+    ASSERT_TRUE(fixture.waitForOutput("ready"));
+    ChildProcess app(TARNWICK_EXE, {}, {{"TARNWICK_BACKEND_URL", server.origin()}});
+    ASSERT_TRUE(app.waitForOutput("[twk] MenuBarController constructed")) << app.output();
+    const auto doTask = [](const std::string& description) {
+        ChildProcess tool(TARNWICK_EXE, {"tool", "do_task", json{{"description", description}}.dump()});
+        tool.waitForExit(std::chrono::seconds(60));
+        return tool.output();
+    };
+
+    const std::string done = doTask("In the fixture, turn on Dark mode");
+    EXPECT_TRUE(fixture.waitForOutput("checked Dark mode on")) << done << app.output();
+    EXPECT_NE(done.find("Confirmed"), std::string::npos) << done;
+
+    const std::string refused = doTask("Book me a table for two at eight");
+    EXPECT_EQ(refused.find("Confirmed"), std::string::npos) << refused;
+    EXPECT_EQ(occurrences(fixture.output(), "pressed "), 0u) << fixture.output();
 }
 
 } // namespace
