@@ -1,0 +1,132 @@
+#include "speech_recognizer.h"
+
+#include "common/error.h"
+
+#include <pocketsphinx.h>
+#include <soxr.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace twk::server {
+namespace {
+
+constexpr const char* grammarSearch = "commands";
+constexpr const char* phoneSearch = "phones";
+
+struct DecoderDeleter {
+    void operator()(ps_decoder_t* ps) const { ps_free(ps); }
+};
+using Decoder = std::unique_ptr<ps_decoder_t, DecoderDeleter>;
+
+Decoder makeDecoder(const std::string& dir)
+{
+    const std::string hmm = dir + "/en-us", dict = dir + "/cmudict-en-us.dict";
+    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", dict.c_str(), "-logfn",
+                                   "/dev/null", nullptr);
+    if (config == nullptr) throw Error("twk.server.speech", 10, "the speech model's settings were refused");
+    Decoder ps(ps_init(config));
+    cmd_ln_free_r(config);
+    if (!ps) throw Error("twk.server.speech", 11, "the speech model did not load from " + dir + " (is pocketsphinx-en-us installed?)");
+    return ps;
+}
+
+} // namespace
+
+std::string speechModelDirectory()
+{
+    const char* dir = std::getenv("TWK_SPHINX_MODEL_DIR");
+    return dir != nullptr && *dir != '\0' ? dir : "/usr/share/pocketsphinx/model/en-us";
+}
+
+struct SpeechRecognizer::State {
+    Decoder grammar;
+    Decoder phones;
+    soxr_t resampler = nullptr;
+    bool inUtterance = false;
+    std::vector<int16_t> converted;
+};
+
+SpeechRecognizer::SpeechRecognizer() : s_(std::make_unique<State>())
+{
+    const std::string dir = speechModelDirectory();
+    s_->grammar = makeDecoder(dir);
+    s_->phones = makeDecoder(dir);
+    const std::string phoneModel = dir + "/en-us-phone.lm.bin";
+    if (ps_set_allphone_file(s_->phones.get(), phoneSearch, phoneModel.c_str()) != 0 ||
+        ps_set_search(s_->phones.get(), phoneSearch) != 0)
+        throw Error("twk.server.speech", 12, "the phone model did not load from " + phoneModel);
+}
+
+SpeechRecognizer::~SpeechRecognizer()
+{
+    if (s_->resampler != nullptr) soxr_delete(s_->resampler);
+}
+
+bool SpeechRecognizer::knows(const std::string& word) const
+{
+    char* pronunciation = ps_lookup_word(s_->grammar.get(), word.c_str());
+    const bool known = pronunciation != nullptr;
+    std::free(pronunciation);
+    return known;
+}
+
+void SpeechRecognizer::setGrammar(const std::string& jsgf)
+{
+    if (s_->inUtterance) finish();
+    if (ps_set_jsgf_string(s_->grammar.get(), grammarSearch, jsgf.c_str()) != 0 ||
+        ps_set_search(s_->grammar.get(), grammarSearch) != 0)
+        throw Error("twk.server.speech", 13, "the command grammar did not load");
+}
+
+bool SpeechRecognizer::inUtterance() const { return s_->inUtterance; }
+
+void SpeechRecognizer::startUtterance()
+{
+    if (s_->inUtterance) finish();
+    if (s_->resampler != nullptr) soxr_delete(s_->resampler);
+    soxr_error_t failed = nullptr;
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_QQ, 0); // speech to a recognizer: speed over fidelity
+    s_->resampler = soxr_create(24000, 16000, 1, &failed, &io, &quality, nullptr);
+    if (failed != nullptr) throw Error("twk.server.speech", 14, std::string("resampler: ") + failed);
+    ps_start_utt(s_->grammar.get());
+    ps_start_utt(s_->phones.get());
+    s_->inUtterance = true;
+}
+
+void SpeechRecognizer::feed(std::string_view pcm)
+{
+    if (!s_->inUtterance) return;
+    const size_t samples = pcm.size() / 2;
+    s_->converted.resize(samples * 2 / 3 + 64);
+    size_t done = 0;
+    soxr_process(s_->resampler, pcm.data(), samples, nullptr, s_->converted.data(), s_->converted.size(), &done);
+    if (done == 0) return;
+    ps_process_raw(s_->grammar.get(), s_->converted.data(), done, FALSE, FALSE);
+    ps_process_raw(s_->phones.get(), s_->converted.data(), done, FALSE, FALSE);
+}
+
+Recognition SpeechRecognizer::finish()
+{
+    Recognition r;
+    if (!s_->inUtterance) return r;
+    s_->inUtterance = false;
+    size_t done = 0;
+    soxr_process(s_->resampler, nullptr, 0, nullptr, s_->converted.data(), s_->converted.size(), &done);
+    if (done > 0) {
+        ps_process_raw(s_->grammar.get(), s_->converted.data(), done, FALSE, FALSE);
+        ps_process_raw(s_->phones.get(), s_->converted.data(), done, FALSE, FALSE);
+    }
+    ps_end_utt(s_->grammar.get());
+    ps_end_utt(s_->phones.get());
+    int32 grammarScore = 0, phoneScore = 0;
+    const char* hyp = ps_get_hyp(s_->grammar.get(), &grammarScore);
+    ps_get_hyp(s_->phones.get(), &phoneScore);
+    const int frames = std::max(1, ps_get_n_frames(s_->grammar.get()));
+    if (hyp != nullptr) r.words = hyp;
+    r.fit = std::max(0.0, double(phoneScore - grammarScore) / frames);
+    return r;
+}
+
+} // namespace twk::server

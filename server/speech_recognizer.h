@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace twk::server {
+
+/// What the recognizer heard in one utterance.
+struct Recognition {
+    std::string words;  // the grammar's best sentence; empty when none fits at all
+    double fit = 0;     // how much worse the sentence fits the sound than free phones do, per frame (>= 0)
+};
+
+/// Speech recognition with PocketSphinx (US English model) restricted to a
+/// JSGF grammar. A second search over free phones runs on the same audio: the
+/// gap between the two scores tells speech the grammar covers from speech it
+/// does not, since a grammar search always finds some sentence.
+/// Audio is fed as it arrives (24 kHz PCM16 mono, resampled to 16 kHz here).
+class SpeechRecognizer {
+public:
+    /// Loads the acoustic model and dictionary; throws twk::Error when missing.
+    SpeechRecognizer();
+    ~SpeechRecognizer();
+
+    /// Whether the dictionary has a pronunciation for `word`.
+    bool knows(const std::string& word) const;
+    /// Replaces the grammar; throws twk::Error when it does not load.
+    void setGrammar(const std::string& jsgf);
+
+    void startUtterance();
+    void feed(std::string_view pcm16At24k);
+    /// Ends the utterance and returns what was heard.
+    Recognition finish();
+    bool inUtterance() const;
+
+    SpeechRecognizer(const SpeechRecognizer&) = delete;
+    SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
+
+private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
+
+/// Where the model lives (Debian's pocketsphinx-en-us), overridable by TWK_SPHINX_MODEL_DIR.
+std::string speechModelDirectory();
+
+} // namespace twk::server
