@@ -3,6 +3,7 @@
 #include "command_vocabulary.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 #include <string>
 
