@@ -14,7 +14,7 @@
 #include "tools/tool_catalogue.h"
 
 #include "temp_folder.h"
-#include "integration/spoken_audio.h"
+#include "integration/app/spoken_audio.h"
 
 #include <algorithm>
 #include <chrono>

@@ -73,4 +73,13 @@ std::vector<json> functionCallResponseEvents(const std::string& responseId, cons
     };
 }
 
+json noActiveResponseError()
+{
+    return {{"type", "error"},
+            {"error",
+             {{"type", "invalid_request_error"},
+              {"code", "response_cancel_not_active"},
+              {"message", "Cancellation failed: no active response found"}}}};
+}
+
 } // namespace twk::server

@@ -18,6 +18,9 @@ std::vector<nlohmann::json> functionCallResponseEvents(const std::string& respon
                                                        const std::string& callId, const std::string& name,
                                                        const nlohmann::json& arguments);
 
+/// The error a "response.cancel" gets when no response is in progress.
+nlohmann::json noActiveResponseError();
+
 /// Bytes of 24 kHz PCM16 in one audio delta (100 ms).
 constexpr size_t audioDeltaBytes = 4800;
 

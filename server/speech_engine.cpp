@@ -2,6 +2,7 @@
 
 #include "command_grammar.h"
 #include "common/log.h"
+#include "phone_mapping.h"
 #include "platform/linux/desktop_entries.h"
 #include "reply_events.h"
 #include "speech_synthesizer.h"
@@ -29,6 +30,17 @@ const json* find(const json& node, std::initializer_list<const char*> path)
         at = &(*at)[key];
     }
     return at;
+}
+
+/// Whether the recognizer can hear `word`: from its dictionary, or else as
+/// espeak-ng would say it (application names are often made-up words).
+bool sayable(const std::string& word)
+{
+    if (SpeechRecognizer::knows(word)) return true;
+    const auto phones = phonesFromIpa(SpeechSynthesizer::instance().ipaOf(word));
+    if (!phones) return false;
+    SpeechRecognizer::addPronunciation(word, *phones);
+    return true;
 }
 
 } // namespace
@@ -72,10 +84,8 @@ void SpeechEngine::rebuildGrammar()
         grammarStale_ = true;
     }
     if (!grammarStale_) return;
-    SpeechRecognizer& r = *recognizer_;
-    vocabulary_ = commandVocabulary(tools_, apps_ ? apps_() : std::vector<AppNaming>{},
-                                    [&r](const std::string& word) { return r.knows(word); });
-    r.setGrammar(commandGrammar(vocabulary_));
+    vocabulary_ = commandVocabulary(tools_, apps_ ? apps_() : std::vector<AppNaming>{}, sayable);
+    recognizer_->setGrammar(commandGrammar(vocabulary_));
     grammarStale_ = false;
     log("speech grammar: " + std::to_string(vocabulary_.tools.size()) + " tools, " +
         std::to_string(vocabulary_.apps.size()) + " application names");
@@ -108,11 +118,7 @@ void SpeechEngine::onClientMessage(const json& message)
         }
     } else if (type == "response.cancel") {
         // Replies here are complete the moment they start: there is never one to cancel.
-        output_.send({{"type", "error"},
-                      {"error",
-                       {{"type", "invalid_request_error"},
-                        {"code", "response_cancel_not_active"},
-                        {"message", "Cancellation failed: no active response found"}}}});
+        output_.send(noActiveResponseError());
     }
 }
 

@@ -6,6 +6,11 @@
 #include <soxr.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <unordered_map>
 #include <vector>
 
 namespace twk::server {
@@ -19,10 +24,50 @@ struct DecoderDeleter {
 };
 using Decoder = std::unique_ptr<ps_decoder_t, DecoderDeleter>;
 
+/// The model's pronouncing dictionary, read once per process: each decoder
+/// is then given only the words of its grammar, which makes it quick to load
+/// and small (the whole dictionary has 130,000 words).
+std::unordered_map<std::string, std::vector<std::string>>& pronunciations()
+{
+    static std::unordered_map<std::string, std::vector<std::string>> words;
+    static std::once_flag loaded;
+    std::call_once(loaded, [] {
+        std::ifstream in(speechModelDirectory() + "/cmudict-en-us.dict");
+        for (std::string line; std::getline(in, line);) {
+            const auto space = line.find(' ');
+            if (space == std::string::npos || space == 0) continue;
+            std::string word = line.substr(0, space);
+            if (const auto variant = word.find('('); variant != std::string::npos) word.resize(variant);
+            words[word].push_back(line.substr(space + 1));
+        }
+    });
+    return words;
+}
+
+/// The words of a JSGF grammar's rules (lower-case tokens outside rule names).
+std::set<std::string> grammarWords(const std::string& jsgf)
+{
+    std::set<std::string> words;
+    static const std::regex token("<[^>]*>|[a-z']+");
+    size_t lineStart = 0;
+    while (lineStart < jsgf.size()) {
+        size_t lineEnd = jsgf.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = jsgf.size();
+        const std::string line = jsgf.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string body = line.substr(equals + 1);
+        for (auto it = std::sregex_iterator(body.begin(), body.end(), token); it != std::sregex_iterator(); ++it)
+            if (it->str()[0] != '<') words.insert(it->str());
+    }
+    return words;
+}
+
 Decoder makeDecoder(const std::string& dir)
 {
-    const std::string hmm = dir + "/en-us", dict = dir + "/cmudict-en-us.dict";
-    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", dict.c_str(), "-logfn",
+    const std::string hmm = dir + "/en-us";
+    cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", "/dev/null", "-logfn",
                                    "/dev/null", nullptr);
     if (config == nullptr) throw Error("twk.server.speech", 10, "the speech model's settings were refused");
     Decoder ps(ps_init(config));
@@ -41,6 +86,7 @@ std::string speechModelDirectory()
 
 struct SpeechRecognizer::State {
     Decoder grammar;
+    std::set<std::string> words; // in the grammar decoder's dictionary
     Decoder phones;
     soxr_t resampler = nullptr;
     bool inUtterance = false;
@@ -63,17 +109,33 @@ SpeechRecognizer::~SpeechRecognizer()
     if (s_->resampler != nullptr) soxr_delete(s_->resampler);
 }
 
-bool SpeechRecognizer::knows(const std::string& word) const
+bool SpeechRecognizer::knows(const std::string& word)
 {
-    char* pronunciation = ps_lookup_word(s_->grammar.get(), word.c_str());
-    const bool known = pronunciation != nullptr;
-    std::free(pronunciation);
-    return known;
+    return pronunciations().count(word) != 0;
+}
+
+void SpeechRecognizer::addPronunciation(const std::string& word, const std::string& phones)
+{
+    auto& known = pronunciations()[word];
+    if (known.empty()) known.push_back(phones);
 }
 
 void SpeechRecognizer::setGrammar(const std::string& jsgf)
 {
     if (s_->inUtterance) finish();
+    const auto& dictionary = pronunciations();
+    for (const std::string& word : grammarWords(jsgf)) {
+        if (s_->words.count(word)) continue;
+        const auto it = dictionary.find(word);
+        if (it == dictionary.end()) throw Error("twk.server.speech", 15, "the grammar has a word without pronunciation: " + word);
+        // Alternative pronunciations go in as the dictionary's "word(2)" entries.
+        for (size_t i = 0; i < it->second.size(); ++i) {
+            const std::string entry = i == 0 ? word : word + "(" + std::to_string(i + 1) + ")";
+            if (ps_add_word(s_->grammar.get(), entry.c_str(), it->second[i].c_str(), FALSE) < 0)
+                throw Error("twk.server.speech", 16, "the dictionary refused the word " + entry);
+        }
+        s_->words.insert(word);
+    }
     if (ps_set_jsgf_string(s_->grammar.get(), grammarSearch, jsgf.c_str()) != 0 ||
         ps_set_search(s_->grammar.get(), grammarSearch) != 0)
         throw Error("twk.server.speech", 13, "the command grammar did not load");

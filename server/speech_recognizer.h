@@ -24,8 +24,12 @@ public:
     ~SpeechRecognizer();
 
     /// Whether the dictionary has a pronunciation for `word`.
-    bool knows(const std::string& word) const;
-    /// Replaces the grammar; throws twk::Error when it does not load.
+    static bool knows(const std::string& word);
+    /// Teaches every recognizer of the process how `word` sounds ("G AE L ..."),
+    /// for words the dictionary lacks, such as application names.
+    static void addPronunciation(const std::string& word, const std::string& phones);
+    /// Replaces the grammar; throws twk::Error when it does not load, or
+    /// when it holds a word the dictionary does not know.
     void setGrammar(const std::string& jsgf);
 
     void startUtterance();

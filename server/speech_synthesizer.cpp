@@ -80,6 +80,20 @@ std::string SpeechSynthesizer::speak(const std::string& text, const std::string&
     return resampled(samples, sampleRate_);
 }
 
+std::string SpeechSynthesizer::ipaOf(const std::string& word)
+{
+    if (!setVoice(defaultVoice)) return "";
+    std::string ipa;
+    const void* text = word.c_str();
+    // Each call translates up to a clause boundary; a single word is one clause.
+    while (text != nullptr) {
+        const char* phonemes = espeak_TextToPhonemes(&text, espeakCHARS_UTF8, espeakPHONEMES_IPA);
+        if (phonemes == nullptr) break;
+        ipa += phonemes;
+    }
+    return ipa;
+}
+
 std::string SpeechSynthesizer::voiceFor(const std::string& setting) const
 {
     // The hosted service's voice names, matched to an espeak-ng variant of a similar register.

@@ -16,6 +16,9 @@ public:
     /// an unknown voice falls back to the default one.
     std::string speak(const std::string& text, const std::string& voice);
 
+    /// How US English says `word`, in IPA; empty when espeak-ng has no answer.
+    std::string ipaOf(const std::string& word);
+
     /// The espeak-ng voice for a client's voice setting: the setting itself
     /// when it names an installed English voice or variant, else a similar
     /// one for the known hosted voice names, else the default.

@@ -4,6 +4,7 @@
 
 #include "command_grammar.h"
 #include "command_intent.h"
+#include "phone_mapping.h"
 #include "speech_recognizer.h"
 #include "tools/tool_catalogue.h"
 
@@ -118,6 +119,21 @@ TEST(SpeechCommands, NumbersAreReadUpToOneHundred)
     EXPECT_FALSE(spokenNumber("twenty twelve"));
     EXPECT_FALSE(spokenNumber("two hundred"));
     EXPECT_FALSE(spokenNumber("fifty five five"));
+}
+
+} // namespace
+} // namespace twk::server
+
+namespace twk::server {
+namespace {
+
+TEST(SpeechCommands, MadeUpNamesAreHeardAsEspeakSaysThem)
+{
+    EXPECT_EQ(phonesFromIpa("ɡˈælkjʊlˌeɪɾɚ"), "G AE L K Y UH L EY T ER");
+    EXPECT_EQ(phonesFromIpa("θˈʌndɚbˌɜːd"), "TH AH N D ER B ER D");
+    EXPECT_EQ(phonesFromIpa("tʃˈɔɪs"), "CH OY S");
+    EXPECT_FALSE(phonesFromIpa("ɡˈæ§"));
+    EXPECT_FALSE(phonesFromIpa("ˈ"));
 }
 
 } // namespace

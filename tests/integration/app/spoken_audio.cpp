@@ -1,4 +1,4 @@
-#include "integration/spoken_audio.h"
+#include "integration/app/spoken_audio.h"
 
 #include "fakes/pcm_signals.h"
 #include "integration/process_helpers.h"
