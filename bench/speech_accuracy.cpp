@@ -114,7 +114,7 @@ const test::Speaker speakers[] = {
 
 std::string outcome(const server::Recognition& r, const server::CommandVocabulary& v)
 {
-    if (r.words.empty() || r.fit > server::SpeechEngine::maxFit) return "refuse";
+    if (r.words.empty() || r.mismatch > server::SpeechEngine::maxMismatch) return "refuse";
     const server::CommandIntent intent = server::commandIntent(r.words, v);
     switch (intent.kind) {
     case server::CommandIntent::Kind::tool: return intent.tool + " " + intent.arguments.dump();
@@ -141,14 +141,16 @@ int main(int argc, char** argv)
     recognizer.setGrammar(server::commandGrammar(vocabulary));
 
     int right = 0, total = 0, refusedRight = 0, refusedTotal = 0;
-    std::vector<double> decodeMs;
+    std::vector<double> decodeMs, realTime;
     for (const auto& speaker : speakers) {
         {
             const auto run = [&](const Case& c, bool command) {
                 const std::string pcm = test::spokenPcm(folder.path.string(), c.text, speaker);
+                const auto fed = std::chrono::steady_clock::now();
                 recognizer.startUtterance();
                 for (size_t at = 0; at < pcm.size(); at += 4800) recognizer.feed(std::string_view(pcm).substr(at, 4800));
                 const auto start = std::chrono::steady_clock::now();
+                realTime.push_back(std::chrono::duration<double>(start - fed).count() / (double(pcm.size()) / 48000));
                 const server::Recognition r = recognizer.finish();
                 decodeMs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
                 const std::string got = outcome(r, vocabulary);
@@ -156,8 +158,8 @@ int main(int argc, char** argv)
                 (command ? right : refusedRight) += ok;
                 ++(command ? total : refusedTotal);
                 if (verbose || !ok)
-                    std::printf("%s %-10s %-42s heard \"%s\" fit %.0f -> %s\n", ok ? "  " : "XX", speaker.voice.c_str(),
-                                c.text, r.words.c_str(), r.fit, got.c_str());
+                    std::printf("%s %-10s %-42s heard \"%s\" mismatch %.2f -> %s\n", ok ? "  " : "XX", speaker.voice.c_str(),
+                                c.text, r.words.c_str(), r.mismatch, got.c_str());
             };
             for (const Case& c : commands) run(c, true);
             for (const Case& c : outOfGrammar) run(c, false);
@@ -167,6 +169,9 @@ int main(int argc, char** argv)
     std::printf("commands: %d of %d right (%.1f %%), %zu sentences x %zu voices\n", right, total, 100.0 * right / total,
                 std::size(commands), std::size(speakers));
     std::printf("out of grammar: %d of %d refused (%.1f %%)\n", refusedRight, refusedTotal, 100.0 * refusedRight / refusedTotal);
+    std::sort(realTime.begin(), realTime.end());
+    std::printf("recognition while the audio arrives: median %.2f x real time, max %.2f\n", realTime[realTime.size() / 2],
+                realTime.back());
     std::printf("end of utterance to result: median %.1f ms, max %.1f ms\n", decodeMs[decodeMs.size() / 2], decodeMs.back());
     return right * 10 >= total * 9 ? 0 : 1;
 }

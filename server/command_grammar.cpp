@@ -1,5 +1,7 @@
 #include "command_grammar.h"
 
+#include <algorithm>
+#include <cstring>
 #include <sstream>
 
 namespace twk::server {
@@ -9,6 +11,25 @@ const char* const units[] = {"zero", "one", "two", "three", "four", "five", "six
                              "ten", "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen",
                              "seventeen", "eighteen", "nineteen"};
 const char* const tens[] = {"twenty", "thirty", "forty", "fifty", "sixty", "seventy", "eighty", "ninety"};
+
+// Everyday words that start no command: speech outside the commands finds its
+// best match among them, not in a command that merely sounds a little alike.
+const char* const everydayWords[] = {
+    "i", "you", "he", "she", "we", "they", "me", "my", "your", "his", "her", "our", "their", "a", "an", "this",
+    "that", "is", "are", "was", "were", "be", "been", "do", "does", "did", "have", "has", "had", "can", "could",
+    "will", "would", "should", "not", "no", "yes", "and", "or", "but", "if", "so", "because", "about", "with",
+    "from", "into", "of", "in", "at", "by", "for", "there", "here", "when", "where", "why", "how", "who",
+    "which", "all", "any", "some", "many", "much", "more", "very", "just", "also", "really", "please", "thank",
+    "thanks", "hello", "hi", "okay", "good", "bad", "big", "small", "long", "high", "great", "little", "joke",
+    "story", "email", "send", "call", "mother", "father", "friend", "boss", "book", "table", "tonight", "morning",
+    "evening", "night", "weather", "like", "buy", "milk", "order", "remind", "meeting", "game", "won", "team",
+    "tall", "translate", "french", "large", "name", "world", "people", "know", "think", "want", "need", "get",
+    "give", "take", "make", "see", "look", "find", "tell", "say", "ask", "work", "feel", "try", "leave", "help",
+    "talk", "read", "write", "eat", "drink", "sleep", "love", "two", "three", "hundred", "year", "week", "money",
+    "home", "house", "car", "water", "food", "doctor", "school", "mount", "everest", "lunch", "dinner", "into",
+};
+
+constexpr const char* otherWeight = "0.0001";
 
 std::string alternatives(const std::vector<std::string>& phrases)
 {
@@ -91,6 +112,14 @@ std::string commandGrammar(const CommandVocabulary& v)
             "(search [the web] for | google | look up) <word> [<word>] [<word>] [<word>] [<word>]");
     }
     add("stop", "stop", "stop | cancel | never mind | forget it | stop that");
+    // Short words would fit any sound: only those of four letters or more, and
+    // the whole rule weighted well below the commands.
+    std::vector<std::string> everyday;
+    for (const char* w : everydayWords)
+        if (std::strlen(w) >= 4 && std::find(everyday.begin(), everyday.end(), w) == everyday.end()) everyday.push_back(w);
+    rules << "<everyday> = " << alternatives(everyday) << ";\n<other> = <everyday> [<everyday>] [<everyday>] [<everyday>];\n";
+    for (auto& rule : top) rule = "/1/ " + rule;
+    top.push_back("/" + std::string(otherWeight) + "/ <other>");
 
     std::ostringstream g;
     g << "#JSGF V1.0;\ngrammar commands;\npublic <command> = " << alternatives(top) << ";\n" << rules.str();

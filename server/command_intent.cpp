@@ -85,8 +85,9 @@ CommandIntent openTarget(const std::string& rest, const CommandVocabulary& v)
 CommandIntent commandIntent(const std::string& text, const CommandVocabulary& v)
 {
     if (text.empty()) return {};
-    if ((hasWord(text, "time") && startsWith(text, "what")) || text == "tell me the time") return kind(Kind::askTime);
-    if (startsWith(text, "what") && (hasWord(text, "date") || hasWord(text, "day"))) return kind(Kind::askDate);
+    const bool question = text.rfind("what", 0) == 0; // "what", "what's"
+    if ((question && hasWord(text, "time")) || text == "tell me the time") return kind(Kind::askTime);
+    if (question && (hasWord(text, "date") || hasWord(text, "day"))) return kind(Kind::askDate);
     if (text == "stop" || text == "cancel" || text == "never mind" || text == "forget it" || text == "stop that")
         return tool(v, "stop");
 

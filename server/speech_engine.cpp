@@ -12,6 +12,7 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace twk::server {
 namespace {
@@ -155,8 +156,10 @@ void SpeechEngine::onVoiceActivity(const VadEvent& event)
 
 void SpeechEngine::handleTurn(const Recognition& heard)
 {
-    const bool understood = !heard.words.empty() && heard.fit <= maxFit;
-    log("heard \"" + heard.words + "\" (fit " + std::to_string(int(heard.fit)) + (understood ? ")" : ", refused)"));
+    const bool understood = !heard.words.empty() && heard.mismatch <= maxMismatch;
+    char mismatch[32];
+    std::snprintf(mismatch, sizeof mismatch, "%.2f", heard.mismatch);
+    log("heard \"" + heard.words + "\" (phone mismatch " + mismatch + (understood ? ")" : ", refused)"));
     output_.send({{"type", "conversation.item.input_audio_transcription.completed"},
                   {"item_id", "item_" + std::to_string(connection_) + "_heard_" + std::to_string(responses_ + 1)},
                   {"content_index", 0},

@@ -29,8 +29,9 @@ public:
     void onInputAudio(std::string_view pcm16) override;
     void onVoiceActivity(const VadEvent& event) override;
 
-    /// A recognized sentence whose fit is above this is taken as out of the grammar.
-    static constexpr double maxFit = 4000;
+    /// A recognized sentence whose phones differ more than this from the free
+    /// phone recognition is taken as speech outside the grammar.
+    static constexpr double maxMismatch = 1.0;
 
     /// Handles one finished turn as if `heard` had been recognized (the turn's path after recognition).
     void handleTurn(const Recognition& heard);

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <regex>
 #include <set>
+#include <sstream>
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -64,11 +66,12 @@ std::set<std::string> grammarWords(const std::string& jsgf)
     return words;
 }
 
-Decoder makeDecoder(const std::string& dir)
+Decoder makeDecoder(const std::string& dir, bool phones)
 {
     const std::string hmm = dir + "/en-us";
+    // Context-independent phones keep the free-phone search a fraction of the grammar search's cost.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", "/dev/null", "-logfn",
-                                   "/dev/null", nullptr);
+                                   "/dev/null", "-allphone_ci", phones ? "yes" : "no", nullptr);
     if (config == nullptr) throw Error("twk.server.speech", 10, "the speech model's settings were refused");
     Decoder ps(ps_init(config));
     cmd_ln_free_r(config);
@@ -96,8 +99,8 @@ struct SpeechRecognizer::State {
 SpeechRecognizer::SpeechRecognizer() : s_(std::make_unique<State>())
 {
     const std::string dir = speechModelDirectory();
-    s_->grammar = makeDecoder(dir);
-    s_->phones = makeDecoder(dir);
+    s_->grammar = makeDecoder(dir, false);
+    s_->phones = makeDecoder(dir, true);
     const std::string phoneModel = dir + "/en-us-phone.lm.bin";
     if (ps_set_allphone_file(s_->phones.get(), phoneSearch, phoneModel.c_str()) != 0 ||
         ps_set_search(s_->phones.get(), phoneSearch) != 0)
@@ -182,13 +185,43 @@ Recognition SpeechRecognizer::finish()
     }
     ps_end_utt(s_->grammar.get());
     ps_end_utt(s_->phones.get());
-    int32 grammarScore = 0, phoneScore = 0;
-    const char* hyp = ps_get_hyp(s_->grammar.get(), &grammarScore);
-    ps_get_hyp(s_->phones.get(), &phoneScore);
-    const int frames = std::max(1, ps_get_n_frames(s_->grammar.get()));
-    if (hyp != nullptr) r.words = hyp;
-    r.fit = std::max(0.0, double(phoneScore - grammarScore) / frames);
+    int32 score = 0;
+    const char* hyp = ps_get_hyp(s_->grammar.get(), &score);
+    const char* phones = ps_get_hyp(s_->phones.get(), &score);
+    if (hyp == nullptr || *hyp == '\0') return r;
+    r.words = hyp;
+    std::string expected;
+    const auto& dictionary = pronunciations();
+    std::istringstream words(r.words);
+    for (std::string w; words >> w;)
+        if (const auto it = dictionary.find(w); it != dictionary.end()) expected += it->second.front() + " ";
+    r.mismatch = phoneMismatch(expected, phones != nullptr ? phones : "");
     return r;
+}
+
+double phoneMismatch(const std::string& expected, const std::string& heard)
+{
+    const auto phonesOf = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string p; in >> p;)
+            if (p != "SIL" && p.front() != '+') out.push_back(p); // silence and noise are no phones of a word
+        return out;
+    };
+    const auto a = phonesOf(expected), b = phonesOf(heard);
+    if (a.empty()) return b.empty() ? 0 : 1;
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return double(row[b.size()]) / double(a.size());
 }
 
 } // namespace twk::server

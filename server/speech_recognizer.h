@@ -9,13 +9,15 @@ namespace twk::server {
 /// What the recognizer heard in one utterance.
 struct Recognition {
     std::string words;  // the grammar's best sentence; empty when none fits at all
-    double fit = 0;     // how much worse the sentence fits the sound than free phones do, per frame (>= 0)
+    /// How far the sentence's phones are from the phones heard with no grammar:
+    /// their edit distance over the sentence's phone count (0 = the same).
+    double mismatch = 0;
 };
 
 /// Speech recognition with PocketSphinx (US English model) restricted to a
-/// JSGF grammar. A second search over free phones runs on the same audio: the
-/// gap between the two scores tells speech the grammar covers from speech it
-/// does not, since a grammar search always finds some sentence.
+/// JSGF grammar. A second search over free phones runs on the same audio: how
+/// far its phones are from the sentence's tells speech the grammar covers from
+/// speech it does not, since a grammar search always finds some sentence.
 /// Audio is fed as it arrives (24 kHz PCM16 mono, resampled to 16 kHz here).
 class SpeechRecognizer {
 public:
@@ -45,6 +47,9 @@ private:
     struct State;
     std::unique_ptr<State> s_;
 };
+
+/// Edit distance between two phone sequences ("AH B K") over the length of `expected`.
+double phoneMismatch(const std::string& expected, const std::string& heard);
 
 /// Where the model lives (Debian's pocketsphinx-en-us), overridable by TWK_SPHINX_MODEL_DIR.
 std::string speechModelDirectory();

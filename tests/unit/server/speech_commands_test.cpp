@@ -51,7 +51,7 @@ TEST(SpeechCommands, OnlyTheOfferedToolsHaveRules)
     const json tools = json::array({{{"type", "function"}, {"name", "set_wifi"}}, {{"type", "function"}, {"name", "stop"}}});
     const CommandVocabulary v = commandVocabulary(tools, apps, known);
     const std::string grammar = commandGrammar(v);
-    EXPECT_NE(grammar.find("public <command> = <time> | <date> | <wifi> | <stop>;"), std::string::npos) << grammar;
+    EXPECT_NE(grammar.find("public <command> = /1/ <time> | /1/ <date> | /1/ <wifi> | /1/ <stop> | /0.0001/ <other>;"), std::string::npos) << grammar;
     EXPECT_EQ(commandIntent("open firefox", v).kind, CommandIntent::Kind::unknown);
     EXPECT_EQ(commandIntent("turn dark mode on", v).kind, CommandIntent::Kind::unknown);
     EXPECT_EQ(commandIntent("wifi off", v).tool, "set_wifi");
@@ -134,6 +134,20 @@ TEST(SpeechCommands, MadeUpNamesAreHeardAsEspeakSaysThem)
     EXPECT_EQ(phonesFromIpa("tʃˈɔɪs"), "CH OY S");
     EXPECT_FALSE(phonesFromIpa("ɡˈæ§"));
     EXPECT_FALSE(phonesFromIpa("ˈ"));
+}
+
+} // namespace
+} // namespace twk::server
+
+namespace twk::server {
+namespace {
+
+TEST(SpeechCommands, PhoneMismatchIgnoresSilenceAndCountsEdits)
+{
+    EXPECT_DOUBLE_EQ(phoneMismatch("K AE T ", "SIL K AE T +NSN+ SIL"), 0);
+    EXPECT_DOUBLE_EQ(phoneMismatch("K AE T", "B AE"), 2.0 / 3);
+    EXPECT_DOUBLE_EQ(phoneMismatch("", "SIL"), 0);
+    EXPECT_DOUBLE_EQ(phoneMismatch("", "AH"), 1);
 }
 
 } // namespace

@@ -68,7 +68,7 @@ const std::vector<std::string> spokenReply{
 
 TEST_F(SpeechEngineTest, ACommandCallsTheToolThenSpeaksItsResult)
 {
-    engine.handleTurn({"open the calculator", 100});
+    engine.handleTurn({"open the calculator", 0.2});
     EXPECT_EQ(output.types(), (std::vector<std::string>{"conversation.item.input_audio_transcription.completed",
                                                          "response.created", "response.output_item.added",
                                                          "response.function_call_arguments.done",
@@ -95,7 +95,7 @@ TEST_F(SpeechEngineTest, ACommandCallsTheToolThenSpeaksItsResult)
 
 TEST_F(SpeechEngineTest, UnfitSpeechIsRefusedAloudAndNothingIsCalled)
 {
-    engine.handleTurn({"open the calculator", SpeechEngine::maxFit + 1});
+    engine.handleTurn({"open the calculator", SpeechEngine::maxMismatch + 0.1});
     EXPECT_EQ(output.events[0]["transcript"], "(not understood)");
     const auto types = output.types(1);
     EXPECT_EQ(types, spokenReply);
