@@ -112,11 +112,11 @@ std::string commandGrammar(const CommandVocabulary& v)
             "(search [the web] for | google | look up) <word> [<word>] [<word>] [<word>] [<word>]");
     }
     add("stop", "stop", "stop | cancel | never mind | forget it | stop that");
-    // Short words would fit any sound: only those of four letters or more, and
+    // Short words would fit any sound: only those of five letters or more, and
     // the whole rule weighted well below the commands.
     std::vector<std::string> everyday;
     for (const char* w : everydayWords)
-        if (std::strlen(w) >= 4 && std::find(everyday.begin(), everyday.end(), w) == everyday.end()) everyday.push_back(w);
+        if (std::strlen(w) >= 5 && std::find(everyday.begin(), everyday.end(), w) == everyday.end()) everyday.push_back(w);
     rules << "<everyday> = " << alternatives(everyday) << ";\n<other> = <everyday> [<everyday>] [<everyday>] [<everyday>];\n";
     for (auto& rule : top) rule = "/1/ " + rule;
     top.push_back("/" + std::string(otherWeight) + "/ <other>");

@@ -156,17 +156,19 @@ void SpeechEngine::onVoiceActivity(const VadEvent& event)
 
 void SpeechEngine::handleTurn(const Recognition& heard)
 {
-    const bool understood = !heard.words.empty() && heard.mismatch <= maxMismatch;
+    const bool fits = !heard.words.empty() && heard.mismatch <= maxMismatch;
+    const CommandIntent intent = fits ? commandIntent(heard.words, vocabulary_) : CommandIntent{};
+    const bool understood = intent.kind != CommandIntent::Kind::unknown;
     char mismatch[32];
     std::snprintf(mismatch, sizeof mismatch, "%.2f", heard.mismatch);
     log("heard \"" + heard.words + "\" (phone mismatch " + mismatch + (understood ? ")" : ", refused)"));
+    // Words that make no command are the grammar's nearest guess, not what was said.
     output_.send({{"type", "conversation.item.input_audio_transcription.completed"},
                   {"item_id", "item_" + std::to_string(connection_) + "_heard_" + std::to_string(responses_ + 1)},
                   {"content_index", 0},
                   {"transcript", understood ? heard.words : "(not understood)"}});
     if (!session_.createResponse) return;
 
-    const CommandIntent intent = understood ? commandIntent(heard.words, vocabulary_) : CommandIntent{};
     const QDateTime now = QDateTime::currentDateTime().toTimeZone(zoneFromInstructions(instructions_));
     switch (intent.kind) {
     case CommandIntent::Kind::tool: return callTool(intent.tool, intent.arguments);

@@ -49,19 +49,17 @@ std::string confirmationOf(const std::string& toolOutput)
 
 std::string refusalFor(const CommandVocabulary& v)
 {
-    std::vector<std::string> can;
-    if (v.offers("open_app") && !v.apps.empty()) can.push_back(v.offers("quit_app") ? "open and quit apps" : "open apps");
-    if (v.offers("play_pause_media") || v.offers("next_track")) can.push_back("control the music");
-    if (v.offers("set_volume")) can.push_back("set the volume");
-    if (v.offers("set_dark_mode")) can.push_back("switch dark mode");
-    if (v.offers("set_wifi")) can.push_back("turn Wi-Fi on or off");
-    if (v.offers("open_url")) can.push_back("open websites");
-    if (v.offers("search_web")) can.push_back("search the web");
-    can.push_back("tell the time and date");
+    // Short, since the microphone waits while it is spoken: three examples of what works.
+    std::vector<std::string> examples;
+    if (v.offers("open_app") && !v.apps.empty()) examples.push_back("open " + v.apps.front().spoken);
+    if (v.offers("set_volume")) examples.push_back("volume to fifty percent");
+    else if (v.offers("play_pause_media")) examples.push_back("pause the music");
+    if (v.offers("set_wifi") && examples.size() < 2) examples.push_back("turn off the wifi");
+    examples.push_back("what time is it");
     std::string list;
-    for (size_t i = 0; i < can.size(); ++i)
-        list += (i == 0 ? "" : (i + 1 == can.size() ? ", and " : ", ")) + can[i];
-    return "Sorry, I can only " + list + ".";
+    for (size_t i = 0; i < examples.size(); ++i)
+        list += (i == 0 ? "" : (i + 1 == examples.size() ? ", or " : ", ")) + examples[i];
+    return "Sorry, I can only do simple commands, like: " + list + ".";
 }
 
 QTimeZone zoneFromInstructions(const std::string& instructions)

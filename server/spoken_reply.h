@@ -13,8 +13,8 @@ namespace twk::server {
 /// message ("Opened Galculator."), or its error in plain words.
 std::string confirmationOf(const std::string& toolOutput);
 
-/// What to say when a sentence is not understood: what this engine can do,
-/// for the tools the client offers.
+/// What to say when a sentence is not understood: examples of what this
+/// engine can do, for the tools the client offers.
 std::string refusalFor(const CommandVocabulary& vocabulary);
 
 /// The time zone a session's instructions name after "Current local time:"
