@@ -43,6 +43,14 @@ struct Client {
     {
         QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& text) {
             events.emplace_back(json::parse(text.toStdString(), nullptr, false), Clock::now());
+            // A tool call is answered the moment it arrives, as if the tool took no time.
+            const json& event = events.back().first;
+            if (event.is_object() && event.value("type", "") == "response.function_call_arguments.done") {
+                send({{"type", "conversation.item.create"},
+                      {"item", {{"type", "function_call_output"}, {"call_id", event["call_id"]},
+                                {"output", R"({"ok":true,"message":"done"})"}}}});
+                send({{"type", "response.create"}});
+            }
         });
     }
     void send(const json& message) { socket.sendTextMessage(QString::fromStdString(message.dump())); }
@@ -101,13 +109,6 @@ int main(int argc, char** argv)
                 const auto& [event, at] = client.events[i];
                 const std::string type = event.value("type", "");
                 if (type == "input_audio_buffer.speech_stopped" && !stopped) stopped = at;
-                if (type == "response.function_call_arguments.done" && !event.value("answered", false)) {
-                    client.events[i].first["answered"] = true;
-                    client.send({{"type", "conversation.item.create"},
-                                 {"item", {{"type", "function_call_output"}, {"call_id", event["call_id"]},
-                                           {"output", R"({"ok":true,"message":"done"})"}}}});
-                    client.send({{"type", "response.create"}});
-                }
                 if (type == "response.output_audio.delta" && stopped && !firstAudio) firstAudio = at;
             }
             return firstAudio.has_value();
