@@ -16,6 +16,8 @@ PACKAGES=(
   libatspi2.0-dev
   # tarnwick-server
   libsqlite3-dev
+  # tarnwick-server's offline speech engine: recognition (with its US English model) and synthesis
+  libpocketsphinx-dev pocketsphinx-en-us libespeak-ng-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the marking benchmark's comparison walk

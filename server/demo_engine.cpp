@@ -1,5 +1,7 @@
 #include "demo_engine.h"
 
+#include "reply_events.h"
+
 #include <cstdio>
 
 namespace twk::server {
@@ -13,11 +15,7 @@ void DemoEngine::onClientMessage(const nlohmann::json& message)
         respond("Done.");
     } else if (type == "response.cancel") {
         // Replies here are complete the moment they start: there is never one to cancel.
-        output_.send({{"type", "error"},
-                      {"error",
-                       {{"type", "invalid_request_error"},
-                        {"code", "response_cancel_not_active"},
-                        {"message", "Cancellation failed: no active response found"}}}});
+        output_.send(noActiveResponseError());
     }
 }
 

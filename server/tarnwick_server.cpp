@@ -1,12 +1,17 @@
 #include "tarnwick_server.h"
 
 #include "common/error.h"
+#include "common/log.h"
 #include "data_directory.h"
 #include "demo_engine.h"
 #include "agent_model_engine.h"
 #include "local_planner.h"
 #include "realtime_connection.h"
 #include "scenario_engine.h"
+#include "speech_engine.h"
+#include "speech_recognizer.h"
+
+#include <filesystem>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -66,8 +71,12 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
-    else
+    else if (std::filesystem::exists(speechModelDirectory() + "/en-us/mdef"))
+        engines_ = std::make_unique<SpeechEngineFactory>(installedAppNames);
+    else {
+        logLine("[twk/server] no speech model in " + speechModelDirectory() + " (install pocketsphinx-en-us): turns get a reply without words");
         engines_ = std::make_unique<DemoEngineFactory>();
+    }
     if (options.record) recorder_ = std::make_unique<MessageRecorder>(*options.record);
 
     realtime_ = std::make_unique<RealtimeEndpoint>(*engines_, recorder_.get(), *usage_, sessions_, provider_.get());

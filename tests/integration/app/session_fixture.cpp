@@ -31,6 +31,12 @@ ServerProcess& SessionFixture::startServer(const json& scenario)
     return *server_;
 }
 
+ServerProcess& SessionFixture::startEngineServer()
+{
+    server_ = std::make_unique<ServerProcess>(path("data"), std::vector<std::string>{"--record", path("recording.jsonl")});
+    return *server_;
+}
+
 std::unique_ptr<ChildProcess> SessionFixture::startSession(const std::string& micWav,
                                                            const std::vector<std::string>& extraArgs)
 {

@@ -32,6 +32,8 @@ protected:
 
     /// Starts the server playing `scenario`, recording what clients send.
     ServerProcess& startServer(const nlohmann::json& scenario);
+    /// Starts the server with its own engine (no scenario), recording what clients send.
+    ServerProcess& startEngineServer();
     /// `tarnwick session --mic-file micWav --speaker-file out.wav` against the
     /// server, with `extraArgs` (such as "--seconds", "3") after them.
     std::unique_ptr<ChildProcess> startSession(const std::string& micWav, const std::vector<std::string>& extraArgs = {});

@@ -1,0 +1,48 @@
+#include "integration/app/spoken_audio.h"
+
+#include "fakes/pcm_signals.h"
+#include "integration/process_helpers.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace twk::test {
+namespace {
+
+void run(const std::string& program, const std::vector<std::string>& args)
+{
+    ChildProcess p(program, args);
+    if (p.waitForExit(std::chrono::seconds(30)) != 0) throw std::runtime_error(program + " failed: " + p.output());
+}
+
+std::string mixed(std::string pcm, double rms, unsigned seed)
+{
+    if (rms <= 0) return pcm;
+    const std::string noise = noisePcm(int(pcm.size() / 48), rms, seed);
+    for (size_t i = 0; i + 1 < pcm.size() && i + 1 < noise.size(); i += 2) {
+        const auto sample = [](const std::string& s, size_t at) {
+            return int16_t(uint16_t(uint8_t(s[at])) | uint16_t(uint8_t(s[at + 1])) << 8);
+        };
+        const int sum = std::clamp(int(sample(pcm, i)) + int(sample(noise, i)), -32768, 32767);
+        pcm[i] = char(uint16_t(sum) & 0xff);
+        pcm[i + 1] = char(uint16_t(sum) >> 8);
+    }
+    return pcm;
+}
+
+} // namespace
+
+std::string spokenPcm(const std::string& folder, const std::string& text, const Speaker& speaker)
+{
+    const std::string spoken = folder + "/spoken.wav", converted = folder + "/spoken24k.raw";
+    run("/usr/bin/espeak-ng", {"-v", speaker.voice, "-s", std::to_string(speaker.wordsPerMinute), "-w", spoken, "--", text});
+    run("/usr/bin/sox", {spoken, "-r", "24000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", converted});
+    std::ifstream in(converted, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::string pcm = silencePcm(500) + bytes.str() + silencePcm(1000);
+    return mixed(pcm, speaker.noiseRms, unsigned(text.size()));
+}
+
+} // namespace twk::test
