@@ -23,12 +23,17 @@ namespace twk::server {
 namespace {
 
 /// Which voice service answers, for the account page: never the key.
+bool offlineSpeechInstalled() { return std::filesystem::exists(speechModelDirectory() + "/en-us/mdef"); }
+
 std::string serviceDescription(const ServerOptions& options)
 {
     if (options.upstream())
         return "Hosted realtime speech at " + QUrl(QString::fromStdString(options.providerUrl)).host().toStdString() +
                ", model " + options.modelName() + ", with this server's key.";
     if (options.scenario) return "A scripted scenario (for tests and demos), model " + options.modelName() + ".";
+    if (offlineSpeechInstalled())
+        return "Offline speech on this server itself (PocketSphinx and espeak-ng): common commands only, no network, model " +
+               options.modelName() + ".";
     return "Short demo replies from this server itself (no speech service is configured), model " + options.modelName() + ".";
 }
 
@@ -71,7 +76,7 @@ TarnwickServer::TarnwickServer(const ServerOptions& options)
 
     if (options.scenario)
         engines_ = std::make_unique<ScenarioEngineFactory>(std::make_shared<const Scenario>(loadScenario(*options.scenario)));
-    else if (std::filesystem::exists(speechModelDirectory() + "/en-us/mdef"))
+    else if (offlineSpeechInstalled())
         engines_ = std::make_unique<SpeechEngineFactory>(installedAppNames);
     else {
         logLine("[twk/server] no speech model in " + speechModelDirectory() + " (install pocketsphinx-en-us): turns get a reply without words");
