@@ -1,10 +1,6 @@
 #include "accessibility/mark_actions.h"
-#include "app/app_state.h"
-#include "fakes/fake_host.h"
-#include "fakes/fake_media_keys.h"
-#include "fakes/fake_websocket_listener.h"
-#include "fakes/memory_settings.h"
 #include "fakes/recording_input_device.h"
+#include "fakes/dispatcher_parts.h"
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
 #include "tools/tool_dispatcher.h"
@@ -129,16 +125,11 @@ TEST_F(MarkActionsTest, WindowTextSearchIgnoresCaseAndStaysInBudget)
 
 TEST_F(MarkActionsTest, RoutesAnswerTheModelFromTheAccessibilityThread)
 {
-    test::MemorySettings settings;
-    AppState state{settings, loop};
-    CancellationToken cancellation;
-    test::FakeHost host;
-    test::FakeMediaKeys mediaKeys;
-    Skills skills{{loop, workspace, mediaKeys, host}};
-    WorkerPool workers{1};
-    test::FakeWebSocketListener bridgeListener;
-    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, nullptr, &service, &marks}};
+    test::DispatcherParts parts{loop, workspace};
+    auto services = parts.services();
+    services.accessibility = &service;
+    services.marks = &marks;
+    ToolDispatcher tools{services};
     const auto run = [&](const std::string& name, const std::string& args) {
         return test::runTask(loop, tools.run(name, args)).text;
     };

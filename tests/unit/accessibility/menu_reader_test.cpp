@@ -1,10 +1,5 @@
 #include "accessibility/menu_reader.h"
-#include "app/app_state.h"
-#include "fakes/fake_websocket_listener.h"
-#include "fakes/fake_host.h"
-#include "fakes/fake_websocket_listener.h"
-#include "fakes/fake_media_keys.h"
-#include "fakes/memory_settings.h"
+#include "fakes/dispatcher_parts.h"
 #include "fakes/run_task.h"
 #include "tools/tool_dispatcher.h"
 #include "unit/accessibility/accessibility_fixture.h"
@@ -165,16 +160,10 @@ TEST_F(MenuReaderTest, MenuRoutesAnswerTheModel)
     item(file, "New")->attributes["AXMenuItemCmdChar"] = std::string("n");
     addMenu(menuBar, "Help", {});
     test::VirtualMainLoop loop;
-    test::MemorySettings settings;
-    AppState state{settings, loop};
-    CancellationToken cancellation;
-    test::FakeHost host;
-    test::FakeMediaKeys mediaKeys;
-    Skills skills{{loop, workspace, mediaKeys, host}};
-    WorkerPool workers{1};
-    test::FakeWebSocketListener bridgeListener;
-    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
-    ToolDispatcher tools{{loop, state, cancellation, host, workspace, skills, workers, bridge, nullptr, &service}};
+    test::DispatcherParts parts{loop, workspace};
+    auto services = parts.services();
+    services.accessibility = &service;
+    ToolDispatcher tools{services};
     const auto run = [&](const std::string& name, const std::string& args) {
         return test::runTask(loop, tools.run(name, args)).text;
     };

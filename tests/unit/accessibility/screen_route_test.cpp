@@ -1,9 +1,5 @@
-#include "app/app_state.h"
 #include "common/base64.h"
-#include "fakes/fake_host.h"
-#include "fakes/fake_media_keys.h"
-#include "fakes/fake_websocket_listener.h"
-#include "fakes/memory_settings.h"
+#include "fakes/dispatcher_parts.h"
 #include "fakes/run_task.h"
 #include "fakes/virtual_main_loop.h"
 #include "tools/tool_dispatcher.h"
@@ -41,18 +37,14 @@ protected:
     ToolResult run() { return test::runTask(loop, tools.run("inspect_screen", "{}")); }
 
     test::VirtualMainLoop loop;
-    test::MemorySettings settings;
-    AppState state{settings, loop};
-    CancellationToken cancellation;
-    test::FakeHost host;
-    test::FakeMediaKeys mediaKeys;
-    Skills skills{{loop, workspace, mediaKeys, host}};
-    WorkerPool workers{1};
-    test::FakeWebSocketListener bridgeListener;
-    ChromeBridge bridge{loop, bridgeListener, ExtensionOriginPolicy()};
+    test::DispatcherParts parts{loop, workspace};
     FakeCapturer capturer;
-    ToolDispatcher tools{
-        {loop, state, cancellation, host, workspace, skills, workers, bridge, nullptr, &service, nullptr, &capturer}};
+    ToolDispatcher tools{[this] {
+        auto services = parts.services();
+        services.accessibility = &service;
+        services.capturer = &capturer;
+        return services;
+    }()};
 };
 
 TEST_F(InspectScreenRouteTest, AnswersTheMarksWithTheBadgedScreenshot)
