@@ -27,7 +27,7 @@ PACKAGES=(
   # real applications the integration tests launch, focus and quit
   galculator mousepad zenity
   # the sound server the audio tests run against, its tools, and speech to feed it
-  pulseaudio pulseaudio-utils espeak-ng sox
+  pulseaudio pulseaudio-utils espeak-ng flite sox
   # URL-scheme registration of the desktop entry; file types for opening files (music)
   xdg-utils desktop-file-utils shared-mime-info
   # time-zone data: the local time the agent is told, and its tests

@@ -70,8 +70,10 @@ Decoder makeDecoder(const std::string& dir, bool phones)
 {
     const std::string hmm = dir + "/en-us";
     // Context-independent phones keep the free-phone search a fraction of the grammar search's cost.
+    // A stiffer word insertion penalty stops a trailing breath becoming an extra word ("twenty" heard
+    // as "twenty two"), and stray sounds a run of short search words.
     cmd_ln_t* config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", "/dev/null", "-logfn",
-                                   "/dev/null", "-allphone_ci", phones ? "yes" : "no", nullptr);
+                                   "/dev/null", "-allphone_ci", phones ? "yes" : "no", "-wip", "0.2", nullptr);
     if (config == nullptr) throw Error("twk.server.speech", 10, "the speech model's settings were refused");
     Decoder ps(ps_init(config));
     cmd_ln_free_r(config);

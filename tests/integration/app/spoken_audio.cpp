@@ -3,12 +3,16 @@
 #include "fakes/pcm_signals.h"
 #include "integration/process_helpers.h"
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 namespace twk::test {
 namespace {
+
+constexpr const char* flitePrefix = "flite:";
 
 void run(const std::string& program, const std::vector<std::string>& args)
 {
@@ -36,7 +40,14 @@ std::string mixed(std::string pcm, double rms, unsigned seed)
 std::string spokenPcm(const std::string& folder, const std::string& text, const Speaker& speaker)
 {
     const std::string spoken = folder + "/spoken.wav", converted = folder + "/spoken24k.raw";
-    run("/usr/bin/espeak-ng", {"-v", speaker.voice, "-s", std::to_string(speaker.wordsPerMinute), "-w", spoken, "--", text});
+    if (speaker.voice.rfind(flitePrefix, 0) == 0) {
+        // flite speaks at about 175 words a minute; its stretch factor slows or hurries that.
+        const std::string stretch = std::to_string(175.0 / std::max(speaker.wordsPerMinute, 1));
+        run("/usr/bin/flite", {"-voice", speaker.voice.substr(std::strlen(flitePrefix)), "--setf", "duration_stretch=" + stretch,
+                               "-o", spoken, "-t", text});
+    } else {
+        run("/usr/bin/espeak-ng", {"-v", speaker.voice, "-s", std::to_string(speaker.wordsPerMinute), "-w", spoken, "--", text});
+    }
     run("/usr/bin/sox", {spoken, "-r", "24000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", converted});
     std::ifstream in(converted, std::ios::binary);
     std::ostringstream bytes;
