@@ -106,8 +106,7 @@ std::string commandGrammar(const CommandVocabulary& v)
     }
     if (!v.searchWords.empty()) {
         rules << "<word> = " << alternatives(v.searchWords) << ";\n";
-        add("search_web", "search_web",
-            "(search [the web] for | google | look up) <word> [<word>] [<word>] [<word>] [<word>]");
+        add("search_web", "search_web", "(search [the web] for | google | look up) <word> [<word>] [<word>] [to <word> [<word>]]");
     }
     add("stop", "stop", "stop | cancel | never mind | forget it | stop that");
     // Short words would fit any sound: only those of five letters or more. The

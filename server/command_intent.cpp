@@ -23,6 +23,18 @@ bool hasWord(const std::string& text, const std::string& word)
     return (" " + text + " ").find(" " + word + " ") != std::string::npos;
 }
 
+/// Whether a word comes twice in `text`: in a search, that is the recognizer
+/// filling stray sound from its bounded word list ("phone to phone"), not
+/// something said.
+bool repeatsAWord(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> seen;
+    for (std::string w; in >> w; seen.push_back(w))
+        if (std::find(seen.begin(), seen.end(), w) != seen.end()) return true;
+    return false;
+}
+
 /// `text` after the first of `prefixes` it starts with, or nullopt.
 std::optional<std::string> after(const std::string& text, std::initializer_list<const char*> prefixes)
 {
@@ -92,7 +104,7 @@ CommandIntent commandIntent(const std::string& text, const CommandVocabulary& v)
         return tool(v, "stop");
 
     if (const auto rest = after(text, {"search the web for", "search for", "google", "look up"}); rest && !rest->empty())
-        return tool(v, "search_web", {{"query", *rest}});
+        return repeatsAWord(*rest) ? CommandIntent{} : tool(v, "search_web", {{"query", *rest}});
     if (hasWord(text, "volume") || startsWith(text, "turn it") || hasWord(text, "louder") || hasWord(text, "quieter")) {
         if (const auto rest = after(text, {"set the volume to", "set volume to", "the volume to", "volume to"})) {
             std::string number = *rest;

@@ -16,10 +16,11 @@ const char* const siteNames[] = {
 // The words a web search may use: bounded so that the grammar stays small
 // and the recognizer can still tell a command from a search. Short function
 // words ("a", "the", "of") are left out: they fit any stray sound, and a
-// search made of them would be a wrong action.
+// search made of them would be a wrong action. "to" is allowed only between
+// words ("flights to london"), by the grammar.
 const char* const searchWordList[] = {
     "weather", "news", "today", "tomorrow", "recipes", "recipe", "pizza", "pasta", "restaurants", "near", "me",
-    "cheap", "flights", "hotels", "to", "best", "movies",
+    "cheap", "flights", "hotels", "best", "movies",
     "music", "songs", "football", "soccer", "scores", "linux", "python", "programming", "tutorial", "coffee",
     "train", "times", "bus", "tickets", "paris", "london", "berlin", "new", "york", "tokyo", "stock", "price",
     "prices", "translate", "dictionary", "definition", "meaning", "history", "science", "space", "cats", "dogs",

@@ -108,6 +108,8 @@ TEST(SpeechCommands, EachCommandGivesTheToolItsArgumentsAsItsParametersWantThem)
     // Nothing the grammar could not have produced turns into an action.
     for (const char* wrong : {"open the spreadsheet", "volume to loud", "turn wifi", "", "close"})
         EXPECT_EQ(commandIntent(wrong, v).kind, CommandIntent::Kind::unknown) << wrong;
+    // Nor does a search that repeats a word: stray sound filled from the word list.
+    EXPECT_EQ(commandIntent("google phone to phone", v).kind, CommandIntent::Kind::unknown);
 }
 
 TEST(SpeechCommands, NumbersAreReadUpToOneHundred)
