@@ -12,7 +12,7 @@ namespace twk::test {
 /// What every tool dispatcher needs besides the services a test is about:
 /// settings, state, host, skills, workers and a bridge nobody connects to.
 struct DispatcherParts {
-    DispatcherParts(MainLoop& loop, Workspace& workspace) : loop(loop), workspace(workspace) {}
+    DispatcherParts(MainLoop& mainLoop, Workspace& files) : loop(mainLoop), workspace(files) {}
 
     /// The required services; a test adds the optional ones it exercises.
     ToolDispatcher::Services services() { return {loop, state, cancellation, host, workspace, skills, workers, bridge}; }
