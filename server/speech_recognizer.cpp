@@ -2,6 +2,8 @@
 
 #include "common/error.h"
 
+#include <fsg_model.h>
+#include <jsgf.h>
 #include <pocketsphinx.h>
 #include <soxr.h>
 
@@ -141,9 +143,18 @@ void SpeechRecognizer::setGrammar(const std::string& jsgf)
         }
         s_->words.insert(word);
     }
-    if (ps_set_jsgf_string(s_->grammar.get(), grammarSearch, jsgf.c_str()) != 0 ||
-        ps_set_search(s_->grammar.get(), grammarSearch) != 0)
-        throw Error("twk.server.speech", 13, "the command grammar did not load");
+    // ps_set_jsgf_string never frees the parsed grammar (about 200 KB a call, and
+    // every connection builds one), so the grammar is parsed and freed here.
+    const std::unique_ptr<jsgf_t, decltype(&jsgf_grammar_free)> parsed(jsgf_parse_string(jsgf.c_str(), nullptr),
+                                                                        &jsgf_grammar_free);
+    jsgf_rule_t* top = parsed ? jsgf_get_public_rule(parsed.get()) : nullptr;
+    ps_decoder_t* ps = s_->grammar.get();
+    fsg_model_t* fsg = top != nullptr ? jsgf_build_fsg(parsed.get(), top, ps_get_logmath(ps),
+                                                       cmd_ln_float32_r(ps_get_config(ps), "-lw"))
+                                      : nullptr;
+    const bool loaded = fsg != nullptr && ps_set_fsg(ps, grammarSearch, fsg) == 0; // the search keeps its own reference
+    if (fsg != nullptr) fsg_model_free(fsg);
+    if (!loaded || ps_set_search(ps, grammarSearch) != 0) throw Error("twk.server.speech", 13, "the command grammar did not load");
 }
 
 bool SpeechRecognizer::inUtterance() const { return s_->inUtterance; }
