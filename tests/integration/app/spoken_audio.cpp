@@ -48,7 +48,7 @@ std::string spokenPcm(const std::string& folder, const std::string& text, const 
     } else {
         run("/usr/bin/espeak-ng", {"-v", speaker.voice, "-s", std::to_string(speaker.wordsPerMinute), "-w", spoken, "--", text});
     }
-    run("/usr/bin/sox", {spoken, "-r", "24000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", converted});
+    run("/usr/bin/sox", {"-R", spoken, "-r", "24000", "-c", "1", "-b", "16", "-e", "signed-integer", "-t", "raw", converted});
     std::ifstream in(converted, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
