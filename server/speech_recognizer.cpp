@@ -22,6 +22,8 @@ namespace {
 
 constexpr const char* grammarSearch = "commands";
 constexpr const char* phoneSearch = "phones";
+// Commands are short: a longer utterance is cut, which also bounds its memory.
+constexpr size_t maxUtteranceSamples = 16000 * 30;
 
 struct DecoderDeleter {
     void operator()(ps_decoder_t* ps) const { ps_free(ps); }
@@ -98,6 +100,7 @@ struct SpeechRecognizer::State {
     soxr_t resampler = nullptr;
     bool inUtterance = false;
     std::vector<int16_t> converted;
+    std::vector<int16_t> utterance; // 16 kHz, decoded whole when it ends
 };
 
 SpeechRecognizer::SpeechRecognizer() : s_(std::make_unique<State>())
@@ -168,7 +171,7 @@ void SpeechRecognizer::startUtterance()
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_QQ, 0); // speech to a recognizer: speed over fidelity
     s_->resampler = soxr_create(24000, 16000, 1, &failed, &io, &quality, nullptr);
     if (failed != nullptr) throw Error("twk.server.speech", 14, std::string("resampler: ") + failed);
-    ps_start_utt(s_->grammar.get());
+    s_->utterance.clear();
     ps_start_utt(s_->phones.get());
     s_->inUtterance = true;
 }
@@ -180,9 +183,14 @@ void SpeechRecognizer::feed(std::string_view pcm)
     s_->converted.resize(samples * 2 / 3 + 64);
     size_t done = 0;
     soxr_process(s_->resampler, pcm.data(), samples, nullptr, s_->converted.data(), s_->converted.size(), &done);
-    if (done == 0) return;
-    ps_process_raw(s_->grammar.get(), s_->converted.data(), done, FALSE, FALSE);
-    ps_process_raw(s_->phones.get(), s_->converted.data(), done, FALSE, FALSE);
+    keep(done);
+}
+
+void SpeechRecognizer::keep(size_t converted)
+{
+    ps_process_raw(s_->phones.get(), s_->converted.data(), converted, FALSE, FALSE);
+    const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, s_->utterance.size());
+    s_->utterance.insert(s_->utterance.end(), s_->converted.begin(), s_->converted.begin() + long(std::min(converted, room)));
 }
 
 Recognition SpeechRecognizer::finish()
@@ -192,12 +200,17 @@ Recognition SpeechRecognizer::finish()
     s_->inUtterance = false;
     size_t done = 0;
     soxr_process(s_->resampler, nullptr, 0, nullptr, s_->converted.data(), s_->converted.size(), &done);
-    if (done > 0) {
-        ps_process_raw(s_->grammar.get(), s_->converted.data(), done, FALSE, FALSE);
-        ps_process_raw(s_->phones.get(), s_->converted.data(), done, FALSE, FALSE);
-    }
-    ps_end_utt(s_->grammar.get());
+    keep(done);
+    // The grammar search runs on the whole utterance, so that its cepstral mean
+    // comes from this utterance: a mean carried over from earlier ones (or the
+    // model's, for a connection's first command) is far off in noise and made
+    // first commands fail. The free-phone search, which only vetoes, runs while
+    // the audio arrives: it is the slower one.
     ps_end_utt(s_->phones.get());
+    ps_start_utt(s_->grammar.get());
+    ps_process_raw(s_->grammar.get(), s_->utterance.data(), s_->utterance.size(), FALSE, TRUE);
+    ps_end_utt(s_->grammar.get());
+    s_->utterance.clear();
     int32 score = 0;
     const char* hyp = ps_get_hyp(s_->grammar.get(), &score);
     const char* phones = ps_get_hyp(s_->phones.get(), &score);

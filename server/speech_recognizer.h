@@ -18,7 +18,8 @@ struct Recognition {
 /// JSGF grammar. A second search over free phones runs on the same audio: how
 /// far its phones are from the sentence's tells speech the grammar covers from
 /// speech it does not, since a grammar search always finds some sentence.
-/// Audio is fed as it arrives (24 kHz PCM16 mono, resampled to 16 kHz here).
+/// Audio is fed as it arrives (24 kHz PCM16 mono, resampled to 16 kHz here)
+/// and decoded when the utterance ends, at most its first 30 seconds.
 class SpeechRecognizer {
 public:
     /// Loads the acoustic model and dictionary; throws twk::Error when missing.
@@ -44,6 +45,8 @@ public:
     SpeechRecognizer& operator=(const SpeechRecognizer&) = delete;
 
 private:
+    void keep(size_t convertedSamples);
+
     struct State;
     std::unique_ptr<State> s_;
 };

@@ -57,7 +57,8 @@ protected:
 TEST_F(OfflineSpeech, SpokenCommandsCallTheRightToolsAndTheResultsAreSpoken)
 {
     startEngineServer();
-    const std::string mic = micWith({{"open galculator", {"en-us", 175, 0}},
+    // The first command of a connection, in noise: the recognizer has heard nothing of this microphone yet.
+    const std::string mic = micWith({{"open galculator", {"flite:awb", 175, 0.01}},
                                      {"turn off the wifi", {"en-us", 175, 0}},
                                      {"volume to sixty percent", {"en-gb", 175, 0}},
                                      {"set the volume to forty percent", {"flite:rms", 165, 0}}});
@@ -76,13 +77,12 @@ TEST_F(OfflineSpeech, SpokenCommandsCallTheRightToolsAndTheResultsAreSpoken)
         called.insert(made);
     }
     EXPECT_GE(called.size(), 3u) << out;
-    // A voice made from a person's recordings is understood.
+    // Voices made from people's recordings are understood, the first in noise.
+    EXPECT_TRUE(called.count(R"(open_app {"name":"Galculator"})")) << out;
     EXPECT_TRUE(called.count(R"(set_volume {"percent":40})")) << out;
     EXPECT_GE(occurrences(out, "\nassistant: "), 4u) << out;
     // A result comes back as a short spoken sentence, successes and failures alike.
-    if (called.count(R"(open_app {"name":"Galculator"})")) {
-        EXPECT_NE(out.find("assistant: Opened Galculator."), std::string::npos) << out;
-    }
+    EXPECT_NE(out.find("assistant: Opened Galculator."), std::string::npos) << out;
     if (called.count(R"(set_wifi {"on":false})")) {
         EXPECT_TRUE(std::regex_search(out, std::regex("assistant: (Wi-Fi turned off|Sorry, .*Wi-Fi.*)\\."))) << out;
     }
