@@ -1,13 +1,8 @@
 #include "accessibility/mark_actions.h"
 #include "platform/linux/atspi_accessibility.h"
-#include "platform/linux/linux_workspace.h"
-#include "platform/linux/qt_main_loop.h"
-#include "platform/linux/x11_clipboard.h"
-#include "platform/linux/xtest_input_device.h"
 #include "tools/desktop_chat_controls.h"
 
-#include "fakes/fake_host.h"
-#include "fakes/fake_media_keys.h"
+#include "integration/desktop_input_parts.h"
 #include "integration/process_helpers.h"
 #include "integration/qt_spin.h"
 
@@ -31,7 +26,7 @@ using test::spinUntil;
 /// The chat procedure, end to end on the test desktop: the project's chat
 /// window behind another window, real keys, the clipboard and the
 /// accessibility tree.
-class ChatProcedureDesktopTest : public ::testing::Test {
+class ChatProcedureDesktopTest : public ::testing::Test, protected test::DesktopInputParts {
 protected:
     ~ChatProcedureDesktopTest() override { thread.stop(); }
 
@@ -57,15 +52,6 @@ protected:
 
     ChildProcess chat{CHAT_FIXTURE, {}};
     ChildProcess other{"/usr/bin/zenity", {"--info", "--text=In the way"}};
-    QtMainLoop loop;
-    LinuxWorkspace workspace;
-    XTestInputDevice device;
-    X11Clipboard clipboard;
-    test::FakeMediaKeys mediaKeys;
-    test::FakeHost host;
-    Skills skills{{loop, workspace, mediaKeys, host}};
-    CaptureGeometry geometry;
-    InputSynthesis input{{loop, device, clipboard, workspace, skills, geometry}};
     WorkerPool thread{1};
     AtspiAccessibility ax;
     MarkElementMap map;

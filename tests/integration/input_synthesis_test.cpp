@@ -1,11 +1,4 @@
-#include "accessibility/input_synthesis.h"
-#include "platform/linux/linux_workspace.h"
-#include "platform/linux/qt_main_loop.h"
-#include "platform/linux/x11_clipboard.h"
-#include "platform/linux/xtest_input_device.h"
-
-#include "fakes/fake_host.h"
-#include "fakes/fake_media_keys.h"
+#include "integration/desktop_input_parts.h"
 #include "integration/process_helpers.h"
 #include "integration/qt_spin.h"
 
@@ -59,7 +52,7 @@ std::vector<unsigned long> screenPixels(int x, int y, int w, int h)
     return pixels;
 }
 
-class InputSynthesisDesktopTest : public ::testing::Test {
+class InputSynthesisDesktopTest : public ::testing::Test, protected test::DesktopInputParts {
 protected:
     template <typename T>
     T run(Task<T> task)
@@ -89,16 +82,6 @@ protected:
         EXPECT_EQ(entry.waitForExit(10s), 0) << entry.output();
         return entry.output();
     }
-
-    QtMainLoop loop;
-    LinuxWorkspace workspace;
-    XTestInputDevice device;
-    X11Clipboard clipboard;
-    test::FakeMediaKeys mediaKeys;
-    test::FakeHost host;
-    Skills skills{{loop, workspace, mediaKeys, host}};
-    CaptureGeometry geometry;
-    InputSynthesis input{{loop, device, clipboard, workspace, skills, geometry}};
 };
 
 TEST_F(InputSynthesisDesktopTest, TypesEveryCharacterExactlyAndGivesTheKeysBack)

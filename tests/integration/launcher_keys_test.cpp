@@ -1,12 +1,6 @@
-#include "accessibility/input_synthesis.h"
 #include "platform/linux/linux_desktop_launcher.h"
-#include "platform/linux/linux_workspace.h"
-#include "platform/linux/qt_main_loop.h"
-#include "platform/linux/x11_clipboard.h"
-#include "platform/linux/xtest_input_device.h"
 
-#include "fakes/fake_host.h"
-#include "fakes/fake_media_keys.h"
+#include "integration/desktop_input_parts.h"
 #include "integration/process_helpers.h"
 #include "integration/qt_spin.h"
 
@@ -24,22 +18,14 @@ TEST(LauncherKeysTest, TheShortcutThenTheQueryReachTheDesktop)
     test::ChildProcess xev("/usr/bin/xev", {"-event", "keyboard", "-event", "focus"});
     ASSERT_TRUE(xev.waitForOutput("FocusIn event", 10s)) << xev.output();
 
-    QtMainLoop loop;
-    LinuxWorkspace workspace;
-    XTestInputDevice device;
-    X11Clipboard clipboard;
-    test::FakeMediaKeys mediaKeys;
-    test::FakeHost host;
     LinuxDesktopLauncher launcher("XFCE");
-    Skills skills({.loop = loop, .workspace = workspace, .mediaKeys = mediaKeys, .host = host, .launcher = launcher});
-    CaptureGeometry geometry;
-    InputSynthesis input{{loop, device, clipboard, workspace, skills, geometry}};
+    test::DesktopInputParts desktop(launcher);
 
     auto reply = std::make_shared<std::optional<std::string>>();
-    spawn(loop, [](Skills& s, InputSynthesis& in, std::shared_ptr<std::optional<std::string>> out) -> Task<void> {
+    spawn(desktop.loop, [](Skills& s, InputSynthesis& in, std::shared_ptr<std::optional<std::string>> out) -> Task<void> {
         auto searching = s.spotlight("notes", &in);
         out->emplace(co_await std::move(searching));
-    }(skills, input, reply));
+    }(desktop.skills, desktop.input, reply));
     ASSERT_TRUE(test::spinUntil([&] { return reply->has_value(); }, 20s));
     EXPECT_EQ(**reply, R"({"ok":true,"message":"opened the launcher search for: notes"})");
 
