@@ -24,12 +24,12 @@ void PowerShortcut::start(const std::optional<std::string>& override)
         state_.shortcutProblem.set("");
         return;
     }
-    const auto combination = parseKeyCombination(text);
+    const auto combination = parseShortcutKeys(text);
     if (!combination) return report(combination.error().description());
     tryWay(0, combination.value());
 }
 
-void PowerShortcut::tryWay(size_t index, const KeyCombination& combination)
+void PowerShortcut::tryWay(size_t index, const ShortcutKeys& combination)
 {
     if (index >= ways_.size()) return report("no way to take " + combination.text() + " on this desktop");
     AppState& state = state_;

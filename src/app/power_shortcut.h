@@ -29,7 +29,7 @@ public:
     void start(const std::optional<std::string>& override);
 
 private:
-    void tryWay(size_t index, const KeyCombination& combination);
+    void tryWay(size_t index, const ShortcutKeys& combination);
     void report(const std::string& problem);
 
     AppState& state_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/key_combination.h"
+#include "app/shortcut_keys.h"
 #include "common/expected.h"
 
 #include <functional>
@@ -24,7 +24,7 @@ public:
     /// on the main thread with the outcome (at once or later); then
     /// `onPressed` runs on the main thread once per press (key repeat does
     /// not count).
-    virtual void bind(const KeyCombination& combination, std::function<void()> onPressed,
+    virtual void bind(const ShortcutKeys& combination, std::function<void()> onPressed,
                       std::function<void(VoidResult)> onBound) = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "app/key_combination.h"
+#include "app/shortcut_keys.h"
 #include "app/power_shortcut.h"
 #include "common/log.h"
 #include "fakes/memory_settings.h"
@@ -9,18 +9,18 @@
 namespace twk {
 namespace {
 
-TEST(KeyCombination, ReadsModifiersAndOneKeyInAnyCaseAndOrder)
+TEST(ShortcutKeys, ReadsModifiersAndOneKeyInAnyCaseAndOrder)
 {
-    const auto combo = parseKeyCombination("space + ALT+super");
+    const auto combo = parseShortcutKeys("space + ALT+super");
     ASSERT_TRUE(combo) << combo.error().description();
     EXPECT_TRUE(combo.value().alt && combo.value().super && !combo.value().control && !combo.value().shift);
     EXPECT_EQ(combo.value().text(), "Super+Alt+Space");
-    EXPECT_EQ(parseKeyCombination("Control+Shift+f12").value().text(), "Ctrl+Shift+F12");
-    EXPECT_EQ(parseKeyCombination("win+k").value().text(), "Super+K");
-    EXPECT_EQ(parseKeyCombination("ctrl+Esc").value().key, "Escape");
+    EXPECT_EQ(parseShortcutKeys("Control+Shift+f12").value().text(), "Ctrl+Shift+F12");
+    EXPECT_EQ(parseShortcutKeys("win+k").value().text(), "Super+K");
+    EXPECT_EQ(parseShortcutKeys("ctrl+Esc").value().key, "Escape");
 }
 
-TEST(KeyCombination, BadTextSaysWhatIsWrong)
+TEST(ShortcutKeys, BadTextSaysWhatIsWrong)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"", "has an empty part"},
@@ -32,7 +32,7 @@ TEST(KeyCombination, BadTextSaysWhatIsWrong)
         {"Shift+A", "needs Ctrl, Alt or Super"},
     };
     for (const auto& [text, says] : cases) {
-        const auto combo = parseKeyCombination(text);
+        const auto combo = parseShortcutKeys(text);
         ASSERT_FALSE(combo) << text;
         EXPECT_NE(combo.error().description().find(says), std::string::npos) << combo.error().description();
         EXPECT_NE(combo.error().description().find(std::string("'") + text + "'"), std::string::npos);
@@ -41,10 +41,10 @@ TEST(KeyCombination, BadTextSaysWhatIsWrong)
 
 /// Takes whatever it is given unless told to fail with an error code.
 struct FakeShortcut : GlobalShortcut {
-    std::optional<KeyCombination> bound;
+    std::optional<ShortcutKeys> bound;
     std::function<void()> press;
     int failure = 0;
-    void bind(const KeyCombination& combination, std::function<void()> onPressed,
+    void bind(const ShortcutKeys& combination, std::function<void()> onPressed,
               std::function<void(VoidResult)> onBound) override
     {
         if (failure != 0) return onBound(Error("twk.shortcut", failure, combination.text() + " failed"));

@@ -21,7 +21,7 @@ Error portalError(int code, const std::string& what)
 }
 
 /// The trigger as the XDG shortcuts format writes it: "LOGO+ALT+space".
-std::string triggerText(const KeyCombination& combination)
+std::string triggerText(const ShortcutKeys& combination)
 {
     std::string text;
     if (combination.control) text += "CTRL+";
@@ -157,7 +157,7 @@ PortalGlobalShortcut::PortalGlobalShortcut(std::shared_ptr<State> state) : state
 
 PortalGlobalShortcut::~PortalGlobalShortcut() = default;
 
-void PortalGlobalShortcut::bind(const KeyCombination& combination, std::function<void()> onPressed,
+void PortalGlobalShortcut::bind(const ShortcutKeys& combination, std::function<void()> onPressed,
                                 std::function<void(VoidResult)> onBound)
 {
     state_->closeSession();

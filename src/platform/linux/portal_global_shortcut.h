@@ -20,7 +20,7 @@ public:
     static std::unique_ptr<PortalGlobalShortcut> open();
     ~PortalGlobalShortcut() override;
 
-    void bind(const KeyCombination& combination, std::function<void()> onPressed,
+    void bind(const ShortcutKeys& combination, std::function<void()> onPressed,
               std::function<void(VoidResult)> onBound) override;
 
     struct State;

@@ -22,7 +22,7 @@ Error shortcutError(int code, const std::string& what)
     return Error("twk.shortcut", code, what);
 }
 
-/// The keysym of a key name of KeyCombination; 0 for none.
+/// The keysym of a key name of ShortcutKeys; 0 for none.
 uint32_t keysymFor(const std::string& key)
 {
     const std::string name = xkbKeyName(key);
@@ -112,7 +112,7 @@ void X11GlobalShortcut::release()
     if (connection_ != nullptr) xcb_flush(connection_);
 }
 
-void X11GlobalShortcut::bind(const KeyCombination& combination, std::function<void()> onPressed,
+void X11GlobalShortcut::bind(const ShortcutKeys& combination, std::function<void()> onPressed,
                              std::function<void(VoidResult)> onBound)
 {
     onPressed_ = nullptr;
@@ -123,7 +123,7 @@ void X11GlobalShortcut::bind(const KeyCombination& combination, std::function<vo
     onBound(std::move(grabbed));
 }
 
-VoidResult X11GlobalShortcut::grab(const KeyCombination& combination)
+VoidResult X11GlobalShortcut::grab(const ShortcutKeys& combination)
 {
     if (auto connected = connectOnce(); !connected) return connected;
     release();

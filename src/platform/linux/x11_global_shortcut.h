@@ -25,7 +25,7 @@ public:
     explicit X11GlobalShortcut(std::string displayName = {});
     ~X11GlobalShortcut() override;
 
-    void bind(const KeyCombination& combination, std::function<void()> onPressed,
+    void bind(const ShortcutKeys& combination, std::function<void()> onPressed,
               std::function<void(VoidResult)> onBound) override;
 
 private:
@@ -35,7 +35,7 @@ private:
     };
 
     VoidResult connectOnce();
-    VoidResult grab(const KeyCombination& combination);
+    VoidResult grab(const ShortcutKeys& combination);
     void release();
     void readEvents();
 

@@ -5,7 +5,7 @@
 namespace twk {
 
 /// The keysym name ("space", "a", "F5", "Page_Up") of a key name of
-/// KeyCombination; empty for none.
+/// ShortcutKeys; empty for none.
 std::string xkbKeyName(const std::string& key);
 
 } // namespace twk

@@ -46,7 +46,7 @@ TEST(GlobalShortcut, ACombinationAnotherProgramHoldsIsReportedOnce)
 {
     X11GlobalShortcut holder;
     bool held = false;
-    holder.bind(parseKeyCombination("ctrl+alt+F12").value(), [] {}, [&held](VoidResult bound) { held = bool(bound); });
+    holder.bind(parseShortcutKeys("ctrl+alt+F12").value(), [] {}, [&held](VoidResult bound) { held = bool(bound); });
     ASSERT_TRUE(held);
 
     ChildProcess app(exe, {}, {{"TARNWICK_SHORTCUT", "Ctrl+Alt+F12"}});

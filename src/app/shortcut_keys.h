@@ -12,7 +12,7 @@ namespace twk {
 /// Super (Win, Logo); keys: A–Z, 0–9, F1–F24, Space, Return (Enter), Tab,
 /// Escape (Esc), Backspace, Delete (Del), Insert (Ins), Home, End, PageUp,
 /// PageDown, Up, Down, Left, Right, Print, Pause. Words are case-insensitive.
-struct KeyCombination {
+struct ShortcutKeys {
     bool control = false;
     bool alt = false;
     bool shift = false;
@@ -22,12 +22,12 @@ struct KeyCombination {
 
     /// The combination written out, modifiers first: "Super+Ctrl+Alt+Space".
     std::string text() const;
-    friend bool operator==(const KeyCombination&, const KeyCombination&) = default;
+    friend bool operator==(const ShortcutKeys&, const ShortcutKeys&) = default;
 };
 
 /// The combination in `text`. A combination needs exactly one key and at
 /// least one of Ctrl, Alt and Super: without them it would take the key
 /// away from ordinary typing.
-Expected<KeyCombination> parseKeyCombination(std::string_view text);
+Expected<ShortcutKeys> parseShortcutKeys(std::string_view text);
 
 } // namespace twk

@@ -1,4 +1,4 @@
-#include "app/key_combination.h"
+#include "app/shortcut_keys.h"
 
 #include <array>
 #include <utility>
@@ -47,7 +47,7 @@ Error comboError(int code, const std::string& what)
 
 } // namespace
 
-std::string KeyCombination::text() const
+std::string ShortcutKeys::text() const
 {
     std::string out;
     if (super) out += "Super+";
@@ -57,10 +57,10 @@ std::string KeyCombination::text() const
     return out + key;
 }
 
-Expected<KeyCombination> parseKeyCombination(std::string_view text)
+Expected<ShortcutKeys> parseShortcutKeys(std::string_view text)
 {
     const std::string quoted = "'" + std::string(text) + "'";
-    KeyCombination combo;
+    ShortcutKeys combo;
     size_t start = 0;
     for (;;) {
         const size_t plus = text.find('+', start);
