@@ -1,4 +1,5 @@
 #include "platform/linux/eds_calendar_store.h"
+#include "platform/linux/gobject_ptr.h"
 #include "platform/linux/linux_host.h"
 #include "skills/skills.h"
 
@@ -17,21 +18,15 @@
 namespace twk {
 namespace {
 
-struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T>
-using Owned = std::unique_ptr<T, Unref>;
-
 struct Item {
     std::string summary;
     time_t start = 0; // due date for tasks
     time_t end = 0;
 };
 
-Owned<ESourceRegistry> registry()
+GObjectPtr<ESourceRegistry> registry()
 {
-    Owned<ESourceRegistry> r(e_source_registry_new_sync(nullptr, nullptr));
+    GObjectPtr<ESourceRegistry> r(e_source_registry_new_sync(nullptr, nullptr));
     EXPECT_TRUE(r) << "the harness's session bus runs no Evolution Data Server";
     return r;
 }
@@ -39,7 +34,7 @@ Owned<ESourceRegistry> registry()
 /// Everything saved in `source`, read through the store's own client.
 std::vector<Item> itemsIn(ESource* source, ECalClientSourceType type)
 {
-    Owned<EClient> client(e_cal_client_connect_sync(source, type, static_cast<guint32>(-1), nullptr, nullptr));
+    GObjectPtr<EClient> client(e_cal_client_connect_sync(source, type, static_cast<guint32>(-1), nullptr, nullptr));
     if (!client) return {};
     GSList* components = nullptr;
     e_cal_client_get_object_list_as_comps_sync(E_CAL_CLIENT(client.get()), "#t", &components, nullptr, nullptr);
@@ -93,7 +88,7 @@ TEST_F(EdsCalendarStoreTest, RemindersLandInTheDefaultTaskListWithTheirDueTime)
     EXPECT_EQ(nlohmann::json::parse(skills.addReminder("Water plants", std::nullopt))["message"],
               "added reminder: Water plants");
 
-    Owned<ESource> tasks(e_source_registry_ref_default_task_list(r.get()));
+    GObjectPtr<ESource> tasks(e_source_registry_ref_default_task_list(r.get()));
     const auto items = itemsIn(tasks.get(), E_CAL_CLIENT_SOURCE_TYPE_TASKS);
     ASSERT_EQ(items.size(), 2u);
     const bool hostileFirst = items[0].summary == hostile;
@@ -110,7 +105,7 @@ TEST_F(EdsCalendarStoreTest, EventsGoToTheCalendarNamedHomeWhenThereIsOneElseToT
     const auto r = registry();
     ASSERT_TRUE(r);
     EXPECT_EQ(skills.addCalendarEvent("Planning", "2030-03-04 09:15", 45), R"({"ok":true,"message":"added event: Planning"})");
-    Owned<ESource> personal(e_source_registry_ref_default_calendar(r.get()));
+    GObjectPtr<ESource> personal(e_source_registry_ref_default_calendar(r.get()));
     auto items = itemsIn(personal.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS);
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].summary, "Planning");
@@ -118,7 +113,7 @@ TEST_F(EdsCalendarStoreTest, EventsGoToTheCalendarNamedHomeWhenThereIsOneElseToT
     EXPECT_EQ(items[0].end - items[0].start, 45 * 60);
 
     // A calendar the user named "Home", stored on this computer.
-    Owned<ESource> home(e_source_new(nullptr, nullptr, nullptr));
+    GObjectPtr<ESource> home(e_source_new(nullptr, nullptr, nullptr));
     e_source_set_display_name(home.get(), "Home");
     e_source_set_parent(home.get(), "local-stub");
     e_source_backend_set_backend_name(E_SOURCE_BACKEND(e_source_get_extension(home.get(), E_SOURCE_EXTENSION_CALENDAR)),
@@ -128,8 +123,8 @@ TEST_F(EdsCalendarStoreTest, EventsGoToTheCalendarNamedHomeWhenThereIsOneElseToT
         << (error ? error->message : "");
     // The registry announces the new calendar shortly after saving it, and the
     // calendar service, a separate process, learns of it a little later still.
-    Owned<ESource> listed;
-    Owned<EClient> opened;
+    GObjectPtr<ESource> listed;
+    GObjectPtr<EClient> opened;
     for (int i = 0; i < 100 && !opened; ++i) {
         g_main_context_iteration(nullptr, FALSE);
         if (!listed) listed.reset(e_source_registry_ref_source(r.get(), e_source_get_uid(home.get())));

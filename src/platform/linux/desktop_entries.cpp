@@ -1,5 +1,7 @@
 #include "platform/linux/desktop_entries.h"
 
+#include "platform/linux/gobject_ptr.h"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
@@ -9,10 +11,6 @@ namespace twk {
 namespace {
 
 constexpr std::string_view suffix = ".desktop";
-
-struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
 
 std::string text(const char* s)
 {
@@ -68,7 +66,7 @@ std::vector<DesktopEntry> installedDesktopEntries()
 std::optional<DesktopEntry> desktopEntryWithId(const std::string& id)
 {
     if (id.empty() || id.find('\0') != std::string::npos) return std::nullopt;
-    const std::unique_ptr<GDesktopAppInfo, Unref> info(g_desktop_app_info_new(desktopFileId(id).c_str()));
+    const GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new(desktopFileId(id).c_str()));
     if (!info) return std::nullopt;
     return describe(info.get());
 }

@@ -1,5 +1,7 @@
 #include "platform/linux/eds_calendar_store.h"
 
+#include "platform/linux/gobject_ptr.h"
+
 #include <libecal/libecal.h>
 
 #include <ctime>
@@ -16,12 +18,6 @@ constexpr guint32 remoteConnectSeconds = 15;
 constexpr guint32 noWait = static_cast<guint32>(-1);
 /// The calendar an event goes to when the user has one by this name.
 constexpr const char* preferredCalendar = "Home";
-
-struct ObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
 
 /// Owns a GError and words it for the user.
 class Failure {

@@ -1,6 +1,7 @@
 #include "platform/linux/gio_launcher.h"
 
 #include "platform/linux/desktop_entries.h"
+#include "platform/linux/gobject_ptr.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -16,10 +17,6 @@
 
 namespace twk {
 namespace {
-
-struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
 
 using Job = std::function<void()>;
 
@@ -94,9 +91,9 @@ struct GioLauncher::Loop {
         g_main_context_pop_thread_default(context);
     }
 
-    std::unique_ptr<GAppLaunchContext, Unref> newLaunchContext() const
+    GObjectPtr<GAppLaunchContext> newLaunchContext() const
     {
-        std::unique_ptr<GAppLaunchContext, Unref> launchContext(g_app_launch_context_new());
+        GObjectPtr<GAppLaunchContext> launchContext(g_app_launch_context_new());
         if (!displayName.empty()) g_app_launch_context_setenv(launchContext.get(), "DISPLAY", displayName.c_str());
         g_app_launch_context_unsetenv(launchContext.get(), "DESKTOP_STARTUP_ID");
         return launchContext;
@@ -144,7 +141,7 @@ struct GioLauncher::Loop {
 
     void launch(const std::string& desktopId, Completion completion)
     {
-        const std::unique_ptr<GDesktopAppInfo, Unref> info(g_desktop_app_info_new(desktopFileId(desktopId).c_str()));
+        const GObjectPtr<GDesktopAppInfo> info(g_desktop_app_info_new(desktopFileId(desktopId).c_str()));
         if (!info) {
             completion("no installed application has the id " + desktopId);
             return;
@@ -164,14 +161,14 @@ struct GioLauncher::Loop {
 
     bool openURL(const std::string& url) const
     {
-        std::unique_ptr<GAppInfo, Unref> handler;
+        GObjectPtr<GAppInfo> handler;
         if (gchar* scheme = g_uri_parse_scheme(url.c_str())) {
             handler.reset(g_app_info_get_default_for_uri_scheme(scheme));
             g_free(scheme);
         }
         if (!handler) {
             // Files (and schemes GIO's own file backends serve) by content type.
-            const std::unique_ptr<GFile, Unref> file(g_file_new_for_uri(url.c_str()));
+            const GObjectPtr<GFile> file(g_file_new_for_uri(url.c_str()));
             handler.reset(g_file_query_default_handler(file.get(), nullptr, nullptr));
         }
         if (!handler) return false;

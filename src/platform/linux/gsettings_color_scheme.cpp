@@ -1,5 +1,6 @@
 #include "platform/linux/gsettings_color_scheme.h"
 
+#include "platform/linux/gobject_ptr.h"
 #include "platform/linux/theme_variant.h"
 
 #define G_SETTINGS_ENABLE_BACKEND // to tell a real settings store from GLib's memory stand-in
@@ -14,9 +15,6 @@ namespace {
 
 constexpr const char* interfaceSchema = "org.gnome.desktop.interface";
 
-struct Unref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
 struct SchemaUnref {
     void operator()(GSettingsSchema* schema) const { g_settings_schema_unref(schema); }
 };
@@ -25,7 +23,7 @@ struct SchemaUnref {
 /// reported done and reach no application.
 bool storesSettings()
 {
-    const std::unique_ptr<GSettingsBackend, Unref> backend(g_settings_backend_get_default());
+    const GObjectPtr<GSettingsBackend> backend(g_settings_backend_get_default());
     return backend && std::strcmp(G_OBJECT_TYPE_NAME(backend.get()), "GMemorySettingsBackend") != 0 &&
            std::strcmp(G_OBJECT_TYPE_NAME(backend.get()), "GNullSettingsBackend") != 0;
 }
@@ -40,7 +38,7 @@ std::optional<std::string> setGSettingsColorScheme(bool dark)
     if (!schema) return "the desktop's interface settings (gsettings-desktop-schemas) are not installed";
     if (!storesSettings()) return "there is no settings store to keep it in (dconf is not installed)";
 
-    const std::unique_ptr<GSettings, Unref> settings(g_settings_new(interfaceSchema));
+    const GObjectPtr<GSettings> settings(g_settings_new(interfaceSchema));
     bool changed = false;
     if (g_settings_schema_has_key(schema.get(), "color-scheme")) {
         if (!g_settings_set_string(settings.get(), "color-scheme", dark ? "prefer-dark" : "default"))
