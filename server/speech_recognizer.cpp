@@ -117,6 +117,11 @@ SpeechRecognizer::SpeechRecognizer() : s_(std::make_unique<State>())
 SpeechRecognizer::~SpeechRecognizer()
 {
     if (s_->resampler != nullptr) soxr_delete(s_->resampler);
+    // The free-phone search frees an utterance's phones only when the next
+    // utterance ends, never in ps_free: an empty last one lets them go.
+    if (!s_->phones) return;
+    if (s_->inUtterance) ps_end_utt(s_->phones.get());
+    if (ps_start_utt(s_->phones.get()) == 0) ps_end_utt(s_->phones.get());
 }
 
 bool SpeechRecognizer::knows(const std::string& word)
@@ -213,8 +218,8 @@ Recognition SpeechRecognizer::finish()
     s_->utterance.clear();
     int32 score = 0;
     const char* hyp = ps_get_hyp(s_->grammar.get(), &score);
-    const char* phones = ps_get_hyp(s_->phones.get(), &score);
     if (hyp == nullptr || *hyp == '\0') return r;
+    const char* phones = ps_get_hyp(s_->phones.get(), &score);
     r.words = hyp;
     std::string expected;
     const auto& dictionary = pronunciations();

@@ -121,7 +121,9 @@ TEST_F(ServerConnectionLimitsTest, APeerThatNeverReadsItsAnswersIsThrottledThenD
     // Pipelined requests, sent for as long as the server takes them, never read.
     const size_t sent = sendUntilStalled(fd, test::getRequest("/api/health"), 200'000'000);
     EXPECT_LT(sent, 50'000'000u) << "the server kept taking requests whose answers nobody reads";
-    EXPECT_LT(test::residentKiB(server.process().pid()), 64 * 1024) << "resident memory";
+    if (test::residentSizeIsMeaningful) {
+        EXPECT_LT(test::residentKiB(server.process().pid()), 64 * 1024) << "resident memory";
+    }
     EXPECT_EQ(test::rawRequest(server.port(), test::getRequest("/api/health")).status, 200);
     EXPECT_TRUE(server.process().waitForOutput("did not read its answers", 15s));
     EXPECT_EQ(server.stop(), 0);
@@ -146,7 +148,9 @@ TEST_F(ServerConnectionLimitsTest, ARealtimeClientThatNeverReadsIsDropped)
     const std::string frame = std::string{char(0x81), char(0x80 | payload.size()), 0, 0, 0, 0} + payload;
     sendUntilStalled(fd, frame, 400'000'000);
     EXPECT_TRUE(server.process().waitForOutput("the client did not read", 10s));
-    EXPECT_LT(test::residentKiB(server.process().pid()), 96 * 1024) << "resident memory";
+    if (test::residentSizeIsMeaningful) {
+        EXPECT_LT(test::residentKiB(server.process().pid()), 96 * 1024) << "resident memory";
+    }
     EXPECT_EQ(test::rawRequest(server.port(), test::getRequest("/api/health")).status, 200);
     EXPECT_EQ(server.stop(), 0);
 }

@@ -272,7 +272,7 @@ TEST_F(ServerRealtimeTest, WithoutAScenarioATurnGetsASpokenReply)
     client.send({{"type", "input_audio_buffer.commit"}});
     EXPECT_FALSE(client.waitFor("input_audio_buffer.speech_started", mark, std::chrono::milliseconds(500)));
     EXPECT_TRUE(client.isConnected());
-    EXPECT_EQ(server.stop(), 0);
+    EXPECT_EQ(server.stop(), 0) << server.process().output();
 }
 
 TEST_F(ServerRealtimeTest, ShuttingDownTellsClientsTheServerIsGoingAway)

@@ -16,6 +16,13 @@ std::string getRequest(const std::string& target, const std::string& extraHeader
 std::string mintSecret(int port, const std::string& userId = testUserId);
 /// VmRSS of a process in KiB (0 when it cannot be read).
 long residentKiB(int pid);
+/// False in AddressSanitizer builds: their shadow memory and quarantine make a
+/// process's resident size say nothing about what it keeps.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool residentSizeIsMeaningful = false;
+#else
+inline constexpr bool residentSizeIsMeaningful = true;
+#endif
 /// User plus system CPU time a process has used, in seconds.
 double cpuSeconds(int pid);
 
