@@ -23,10 +23,10 @@ VirtualMainLoop::~VirtualMainLoop()
 
 void VirtualMainLoop::post(std::function<void()> fn)
 {
-    {
-        std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(fn));
-    }
+    // Notified under the lock: the woken test may end and destroy the loop
+    // the moment this worker lets go of it.
+    std::lock_guard lock(mutex_);
+    posted_.push_back(std::move(fn));
     posted_cv_.notify_all();
 }
 
