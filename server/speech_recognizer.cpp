@@ -193,9 +193,13 @@ void SpeechRecognizer::feed(std::string_view pcm)
 
 void SpeechRecognizer::keep(size_t converted)
 {
-    ps_process_raw(s_->phones.get(), s_->converted.data(), converted, FALSE, FALSE);
+    // Both searches hear the same cut utterance: the free-phone search's history
+    // would otherwise grow for as long as a noise keeps the detector open.
     const size_t room = maxUtteranceSamples - std::min(maxUtteranceSamples, s_->utterance.size());
-    s_->utterance.insert(s_->utterance.end(), s_->converted.begin(), s_->converted.begin() + long(std::min(converted, room)));
+    const size_t kept = std::min(converted, room);
+    if (kept == 0) return;
+    ps_process_raw(s_->phones.get(), s_->converted.data(), kept, FALSE, FALSE);
+    s_->utterance.insert(s_->utterance.end(), s_->converted.begin(), s_->converted.begin() + long(kept));
 }
 
 Recognition SpeechRecognizer::finish()
