@@ -91,7 +91,7 @@ std::string commandGrammar(const CommandVocabulary& v)
         for (const char* t : tens) ns.push_back(std::string(t) + " [(one | two | three | four | five | six | seven | eight | nine)]");
         rules << "<percent> = " << alternatives(ns) << ";\n";
         add("set_volume", "volume",
-            "[set] [the] volume to <percent> [percent] | (turn | set) [the] volume (up | down) | volume (up | down)"
+            "[set | turn] [the] volume to <percent> [percent] | (turn | set) [the] volume (up | down) | volume (up | down)"
             " | turn it (up | down) | (louder | quieter) | make it (louder | quieter)");
     }
     add("set_dark_mode", "dark_mode",

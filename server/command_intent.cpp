@@ -106,7 +106,8 @@ CommandIntent commandIntent(const std::string& text, const CommandVocabulary& v)
     if (const auto rest = after(text, {"search the web for", "search for", "google", "look up"}); rest && !rest->empty())
         return repeatsAWord(*rest) ? CommandIntent{} : tool(v, "search_web", {{"query", *rest}});
     if (hasWord(text, "volume") || startsWith(text, "turn it") || hasWord(text, "louder") || hasWord(text, "quieter")) {
-        if (const auto rest = after(text, {"set the volume to", "set volume to", "the volume to", "volume to"})) {
+        if (const auto rest = after(text, {"set the volume to", "set volume to", "turn the volume to", "turn volume to",
+                                           "the volume to", "volume to"})) {
             std::string number = *rest;
             if (number.size() > 8 && number.compare(number.size() - 8, 8, " percent") == 0) number.resize(number.size() - 8);
             if (const auto percent = spokenNumber(number)) return tool(v, "set_volume", {{"percent", *percent}});

@@ -83,7 +83,7 @@ TEST(SpeechCommands, EachCommandGivesTheToolItsArgumentsAsItsParametersWantThem)
         {"previous", "previous_track {}"},
         {"set the volume to seventy two percent", R"(set_volume {"percent":72})"},
         {"volume to a hundred", R"(set_volume {"percent":100})"},
-        {"volume to nineteen percent", R"(set_volume {"percent":19})"},
+        {"turn the volume to nineteen percent", R"(set_volume {"percent":19})"},
         {"turn dark mode on", R"(set_dark_mode {"on":true})"},
         {"switch off dark mode", R"(set_dark_mode {"on":false})"},
         {"use light mode", R"(set_dark_mode {"on":false})"},
